@@ -1,0 +1,42 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD_DIR      ?= build
+SANITIZE_DIR   ?= build-sanitize
+GENERATOR      ?= Ninja
+JOBS           ?= 2
+WERROR         ?= ON
+
+.PHONY: all deps configure build run test test-main test-sanitize bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DGLISSOR_WERROR=$(WERROR) > /dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@scripts/run.sh $(BUILD_DIR)
+
+test: test-main test-sanitize
+
+test-main: build
+	@ctest --test-dir $(BUILD_DIR) -j $(JOBS) --output-on-failure
+
+# The whole suite again, built with clang under ASan and UBSan.
+test-sanitize: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_DIR) -G $(GENERATOR) \
+	    -DCMAKE_BUILD_TYPE=Debug -DGLISSOR_SANITIZE=ON -DGLISSOR_WERROR=$(WERROR) > /dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --test-dir $(SANITIZE_DIR) -j $(JOBS) --output-on-failure
+
+bench: build
+	@scripts/bench.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

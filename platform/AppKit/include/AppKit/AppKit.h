@@ -1,0 +1,11 @@
+// AppKit.h: views, controls and the interface-file loader of the platform
+// stand-in, with Foundation. See docs/appkit.md.
+#pragma once
+
+#include <Foundation/Foundation.h>
+#include <AppKit/NSView.h>
+#include <AppKit/NSControl.h>
+#include <AppKit/NSSlider.h>
+#include <AppKit/NSTextField.h>
+#include <AppKit/NSButton.h>
+#include <AppKit/NSInterface.h>

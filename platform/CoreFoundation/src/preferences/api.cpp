@@ -1,0 +1,117 @@
+// The CFPreferences calls: scope resolution, then the domain's file.
+#include "preferences/scope.h"
+#include "preferences/store.h"
+#include "string_internal.h"
+
+#include <CFRef.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+extern "C" {
+const CFStringRef kCFPreferencesAnyApplication = _CFStringMakeImmortal("kCFPreferencesAnyApplication");
+const CFStringRef kCFPreferencesCurrentApplication =
+    _CFStringMakeImmortal("kCFPreferencesCurrentApplication");
+const CFStringRef kCFPreferencesAnyHost = _CFStringMakeImmortal("kCFPreferencesAnyHost");
+const CFStringRef kCFPreferencesCurrentHost = _CFStringMakeImmortal("kCFPreferencesCurrentHost");
+const CFStringRef kCFPreferencesAnyUser = _CFStringMakeImmortal("kCFPreferencesAnyUser");
+const CFStringRef kCFPreferencesCurrentUser = _CFStringMakeImmortal("kCFPreferencesCurrentUser");
+}
+
+namespace {
+
+bool is_string(CFTypeRef value) { return value && CFGetTypeID(value) == CFStringGetTypeID(); }
+
+std::optional<std::string> key_name(CFStringRef key) {
+    if (!is_string(key)) return std::nullopt;
+    return std::string(_CFStringGetUTF8(key));
+}
+
+}  // namespace
+
+extern "C" {
+
+CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef applicationID,
+                                         CFStringRef userName, CFStringRef hostName) {
+    auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
+    auto name = key_name(key);
+    if (!path || !name) return nullptr;
+    return cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { return domain.copy_value(*name); });
+}
+
+CFDictionaryRef CFPreferencesCopyMultiple(CFArrayRef keysToFetch, CFStringRef applicationID,
+                                          CFStringRef userName, CFStringRef hostName) {
+    auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
+    if (!path) return nullptr;
+    auto all = CFRef<CFDictionaryRef>::adopt(
+        cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.copy_all(); }));
+    if (!all || !keysToFetch) return all.release();
+    auto chosen = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    if (!chosen) return nullptr;
+    for (CFIndex i = 0, count = CFArrayGetCount(keysToFetch); i < count; ++i) {
+        const void *key = CFArrayGetValueAtIndex(keysToFetch, i);
+        if (const void *value = CFDictionaryGetValue(all.get(), key))
+            CFDictionarySetValue(chosen.get(), key, value);
+    }
+    return chosen.release();
+}
+
+CFArrayRef CFPreferencesCopyKeyList(CFStringRef applicationID, CFStringRef userName,
+                                    CFStringRef hostName) {
+    auto all = CFRef<CFDictionaryRef>::adopt(CFPreferencesCopyMultiple(nullptr, applicationID, userName, hostName));
+    CFIndex count = all ? CFDictionaryGetCount(all.get()) : 0;
+    if (count == 0) return nullptr;
+    std::vector<const void *> keys(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(all.get(), keys.data(), nullptr);
+    return CFArrayCreate(kCFAllocatorDefault, keys.data(), count, &kCFTypeArrayCallBacks);
+}
+
+void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID,
+                           CFStringRef userName, CFStringRef hostName) {
+    auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
+    auto name = key_name(key);
+    // A value that cannot be stored is dropped here, not at write time, so
+    // it can never make a later synchronize fail for the other keys.
+    if (!path || !name || (value && !CFPropertyListIsValid(value, kCFPropertyListXMLFormat_v1_0)))
+        return;
+    cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { domain.set_value(*name, value); });
+}
+
+void CFPreferencesSetMultiple(CFDictionaryRef keysToSet, CFArrayRef keysToRemove,
+                              CFStringRef applicationID, CFStringRef userName, CFStringRef hostName) {
+    if (keysToSet) {
+        CFIndex count = CFDictionaryGetCount(keysToSet);
+        std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
+        CFDictionaryGetKeysAndValues(keysToSet, keys.data(), values.data());
+        for (CFIndex i = 0; i < count; ++i)
+            CFPreferencesSetValue(static_cast<CFStringRef>(keys[static_cast<size_t>(i)]),
+                                  values[static_cast<size_t>(i)], applicationID, userName, hostName);
+    }
+    if (keysToRemove) {
+        for (CFIndex i = 0, count = CFArrayGetCount(keysToRemove); i < count; ++i)
+            CFPreferencesSetValue(static_cast<CFStringRef>(CFArrayGetValueAtIndex(keysToRemove, i)), nullptr,
+                                  applicationID, userName, hostName);
+    }
+}
+
+Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName, CFStringRef hostName) {
+    auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
+    if (!path) return false;
+    return cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.synchronize(); });
+}
+
+CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID) {
+    return CFPreferencesCopyValue(key, applicationID, kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
+}
+
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID) {
+    CFPreferencesSetValue(key, value, applicationID, kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
+}
+
+Boolean CFPreferencesAppSynchronize(CFStringRef applicationID) {
+    return CFPreferencesSynchronize(applicationID, kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
+}
+
+}  // extern "C"

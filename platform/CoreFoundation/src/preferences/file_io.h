@@ -1,0 +1,66 @@
+// File operations of the preference store: whole reads, crash-safe
+// replacement, and the advisory lock that serializes writers of a domain.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+
+namespace cfprefs {
+
+// What identifies one version of a file: a replacement changes the inode,
+// an in-place edit the size or modification time.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modified_ns = 0;
+    long long changed_ns = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+enum class ReadStatus { Read, Missing, Failed };
+
+struct FileContent {
+    ReadStatus status = ReadStatus::Missing;
+    std::string bytes;
+    FileIdentity identity;
+};
+
+// The identity of the file at path, or nothing when there is none.
+std::optional<FileIdentity> identity_of(const std::string &path);
+
+FileContent read_whole_file(const std::string &path);
+
+// Creates the directory and its parents (mode 0700 for new ones).
+bool make_directories(const std::string &dir);
+
+// Writes bytes to a temporary file beside path, flushes it to disk and
+// renames it over path, then flushes the directory: a crash at any moment
+// leaves the old file or the new one, never a torn one.
+bool replace_file_atomically(const std::string &path, const std::string &bytes);
+
+// Moves an unreadable file out of the way under a name of its own, so a
+// write never destroys what it could not parse.
+bool keep_aside(const std::string &path);
+
+// Removes temporary files that a writer killed mid-write left beside path.
+// Only called under the domain's lock, when no other writer can be busy.
+void remove_stale_temporaries(const std::string &path);
+
+// An exclusive advisory lock on a domain, held for its lifetime. The lock
+// is a separate file because the data file itself is replaced on write.
+class DomainLock {
+public:
+    explicit DomainLock(const std::string &path);
+    ~DomainLock();
+    DomainLock(const DomainLock &) = delete;
+    DomainLock &operator=(const DomainLock &) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace cfprefs

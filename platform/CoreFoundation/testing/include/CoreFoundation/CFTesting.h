@@ -1,0 +1,22 @@
+/*
+ * CFTesting.h: test-only hooks into the value layer. Not for system code.
+ */
+#ifndef CF_TESTING_H
+#define CF_TESTING_H
+
+#include <CoreFoundation/CFBase.h>
+
+CF_EXTERN_C_BEGIN
+
+/* Values created and not yet freed (immortal constants excluded). */
+CF_EXPORT CFIndex CFTestingLiveValueCount(void);
+/* Makes the nth value allocation from now fail (1: the next one), once.
+ * 0 disarms. Create and Copy functions then return NULL. */
+CF_EXPORT void CFTestingFailAllocation(CFIndex nth);
+/* Value allocations made so far, failed ones included; a test takes the
+ * difference around a call to learn how many allocations it makes. */
+CF_EXPORT CFIndex CFTestingAllocationCount(void);
+
+CF_EXTERN_C_END
+
+#endif

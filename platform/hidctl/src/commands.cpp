@@ -1,0 +1,113 @@
+#include "commands.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include <hidsystem/service_connection.h>
+
+#include "value_format.h"
+
+namespace hidctl {
+
+namespace {
+
+using hidsystem::Line;
+
+// One connection to the service, closed when dropped.
+class Session {
+public:
+    explicit Session(const hidsystem::SocketPath &path) : path_(path) {
+        hidsystem::ErrorText error;
+        fd_ = hidsystem::connect_to_service(path, error);
+        if (fd_ < 0) std::fprintf(stderr, "hidctl: %s\n", error.c_str());
+    }
+    ~Session() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    bool connected() const { return fd_ >= 0; }
+
+    // The reply to a request, or nullopt after printing why there is none.
+    std::optional<hidsystem::Reply> ask(const Line &request, Line &reply) {
+        hidsystem::Exchange result = hidsystem::exchange(fd_, request.text(), reply);
+        if (result != hidsystem::Exchange::Replied) {
+            std::fprintf(stderr, "hidctl: event service on %s: %s\n", path_.c_str(), hidsystem::describe(result));
+            return std::nullopt;
+        }
+        auto parsed = hidsystem::parse_reply(reply.text());
+        if (!parsed)
+            std::fprintf(stderr, "hidctl: event service on %s sent an unknown reply\n", path_.c_str());
+        return parsed;
+    }
+
+private:
+    hidsystem::SocketPath path_;
+    int fd_ = -1;
+};
+
+int print_refusal(std::string_view what, const hidsystem::Reply &reply) {
+    std::fprintf(stderr, "hidctl: %.*s: %.*s (0x%08x)\n", static_cast<int>(what.size()), what.data(),
+                 static_cast<int>(reply.rest.size()), reply.rest.data(), static_cast<unsigned>(reply.code));
+    return 1;
+}
+
+}  // namespace
+
+int run_get(const hidsystem::SocketPath &path, std::string_view key) {
+    Session session(path);
+    if (!session.connected()) return 1;
+    Line request, reply;
+    hidsystem::encode_get(request, key);
+    auto answer = session.ask(request, reply);
+    if (!answer) return 1;
+    if (!answer->ok) return print_refusal(key, *answer);
+    hidsystem::ParameterBytes value;
+    if (!hidsystem::parse_hex(answer->rest, value)) {
+        std::fprintf(stderr, "hidctl: %.*s: the service sent no value\n", static_cast<int>(key.size()), key.data());
+        return 1;
+    }
+    std::printf("%s\n", format_value(key, value).c_str());
+    return 0;
+}
+
+int run_log(const hidsystem::SocketPath &path) {
+    Session session(path);
+    if (!session.connected()) return 1;
+    // One entry a round trip, oldest first, until the service has no more.
+    for (std::uint64_t next = 0;;) {
+        Line request, reply;
+        hidsystem::encode_log(request, next);
+        auto answer = session.ask(request, reply);
+        if (!answer) return 1;
+        if (!answer->ok) return print_refusal("log", *answer);
+        hidsystem::LogEntry entry;
+        bool at_end = false;
+        if (!hidsystem::parse_log_reply(answer->rest, entry, at_end)) {
+            std::fprintf(stderr, "hidctl: log: the service sent an unknown entry\n");
+            return 1;
+        }
+        if (at_end) return 0;
+        std::printf("%lld.%06d %.*s %s\n", static_cast<long long>(entry.seconds), entry.microseconds,
+                    static_cast<int>(entry.key.size()), entry.key.data(), format_value(entry.key, entry.value).c_str());
+        next = entry.sequence + 1;
+    }
+}
+
+int run_ping(const hidsystem::SocketPath &path) {
+    Session session(path);
+    if (!session.connected()) return 1;
+    Line request, reply;
+    hidsystem::encode_hello(request);
+    auto answer = session.ask(request, reply);
+    if (!answer) return 1;
+    if (!answer->ok) return print_refusal("ping", *answer);
+    std::printf("%.*s answers on %s\n", static_cast<int>(answer->rest.size()), answer->rest.data(), path.c_str());
+    return 0;
+}
+
+}  // namespace hidctl

@@ -1,0 +1,128 @@
+// The event service's line protocol, shared by the daemon, hidctl and the
+// IOKit client. Every request is one line and gets one reply line; both
+// start with the protocol tag, so a client and a daemon of different
+// versions notice at once. Nothing here allocates: lines live in fixed
+// buffers and parsed fields are views into the line they came from.
+// docs/event-service.md describes the grammar.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace hidsystem {
+
+inline constexpr std::string_view kProtocolTag = "HIDSYSTEM/1";
+inline constexpr std::string_view kServiceName = "hidsystemd";
+
+// A line, its LF included, is never longer than this.
+inline constexpr std::size_t kMaxLineLength = 1024;
+inline constexpr std::size_t kMaxKeyLength = 127;
+inline constexpr std::size_t kMaxParameterSize = 256;
+
+// The legacy mouse-acceleration call carries a double; the log and `get`
+// name it with this key, which no parameter may use.
+inline constexpr std::string_view kLegacyAccelerationKey = "legacy-mouse-acceleration";
+inline constexpr std::size_t kLegacyAccelerationSize = sizeof(double);
+
+// Raw parameter bytes, in the sender's byte order (client and daemon share
+// one machine).
+struct ParameterBytes {
+    std::array<unsigned char, kMaxParameterSize> data{};
+    std::size_t size = 0;
+
+    std::span<const unsigned char> bytes() const { return {data.data(), size}; }
+    bool assign(std::span<const unsigned char> source);
+};
+
+enum class Verb { Hello, Accel, Set, Get, Log };
+
+struct Request {
+    Verb verb = Verb::Hello;
+    std::string_view key;        // Set, Get: a view into the parsed line
+    ParameterBytes value;        // Accel, Set
+    std::uint64_t log_from = 0;  // Log: the first sequence number wanted
+};
+
+enum class RequestError { None, BadVersion, UnknownVerb, Malformed };
+
+// Parses one request line (without its LF).
+RequestError parse_request(std::string_view line, Request &request);
+
+// A key is 1 to kMaxKeyLength printable ASCII characters, no spaces.
+bool is_valid_key(std::string_view key);
+
+// A line being built in its own fixed buffer. Words are separated by one
+// space; a write that does not fit marks the line as overflowed, and an
+// overflowed line is never sent.
+class Line {
+public:
+    Line &word(std::string_view text);
+    Line &hex(std::span<const unsigned char> bytes);
+    Line &number(std::uint64_t value);
+    // An IOReturn code as eight hex digits.
+    Line &code(std::int32_t value);
+    // Seconds and microseconds since the epoch as "S.UUUUUU".
+    Line &time(std::int64_t seconds, std::int32_t microseconds);
+    // Ends the line with its LF. False when anything did not fit.
+    bool finish();
+
+    // The text so far (with the LF once finished).
+    std::string_view text() const { return {buffer_.data(), length_}; }
+    bool overflowed() const { return overflowed_; }
+
+    // Room for a line read from a socket.
+    std::span<char> storage() { return buffer_; }
+    void set_length(std::size_t length) { length_ = length; }
+
+private:
+    void append(std::string_view text);
+    std::array<char, kMaxLineLength> buffer_{};
+    std::size_t length_ = 0;
+    bool overflowed_ = false;
+};
+
+// Requests. Each returns false when the request does not fit a line.
+bool encode_hello(Line &line);
+bool encode_accel(Line &line, double acceleration);
+bool encode_set(Line &line, std::string_view key, std::span<const unsigned char> value);
+bool encode_get(Line &line, std::string_view key);
+bool encode_log(Line &line, std::uint64_t from);
+
+struct Reply {
+    bool ok = false;
+    std::int32_t code = 0;  // the IOReturn of an ERR reply
+    std::string_view rest;  // what follows OK, or the reason after an ERR code
+};
+
+// Parses one reply line (without its LF).
+std::optional<Reply> parse_reply(std::string_view line);
+
+// Replies.
+bool encode_ok(Line &line, std::string_view words = {});
+bool encode_ok_value(Line &line, std::span<const unsigned char> value);
+bool encode_error(Line &line, std::int32_t code, std::string_view reason);
+
+// One accepted change as the log reply carries it.
+struct LogEntry {
+    std::uint64_t sequence = 0;
+    std::int64_t seconds = 0;
+    std::int32_t microseconds = 0;
+    std::string_view key;
+    ParameterBytes value;
+};
+
+bool encode_log_entry(Line &line, const LogEntry &entry);
+bool encode_log_end(Line &line);
+
+// Reads the rest of an OK reply to LOG: sets at_end when the log holds
+// nothing more, else fills entry. False when the words are not a log reply.
+bool parse_log_reply(std::string_view rest, LogEntry &entry, bool &at_end);
+
+// Hex text (two digits a byte, either case) into bytes.
+bool parse_hex(std::string_view text, ParameterBytes &bytes);
+
+}  // namespace hidsystem

@@ -1,0 +1,34 @@
+// The client side of one connection to the event service: connect, then
+// exchange request lines for reply lines. Used by hidctl and the IOKit
+// client; allocates nothing.
+#pragma once
+
+#include <string_view>
+
+#include <hidsystem/error_text.h>
+#include <hidsystem/protocol.h>
+#include <hidsystem/socket_path.h>
+
+namespace hidsystem {
+
+// How long a client waits for the service to accept it or to reply.
+inline constexpr int kServiceTimeoutMilliseconds = 2000;
+
+// A connected, non-blocking, close-on-exec socket, or -1 with the reason.
+int connect_to_service(const SocketPath &path, ErrorText &error);
+
+enum class Exchange {
+    Replied,   // `reply` holds one line, its LF removed
+    Lost,      // the socket failed, or the service closed it
+    TimedOut,  // no whole reply within the timeout
+    Garbled,   // more than one line, or a line too long
+};
+
+// Sends one request line (LF included) and reads one reply line. Anything
+// but Replied leaves the connection out of step: close it.
+Exchange exchange(int fd, std::string_view request, Line &reply,
+                  int timeout_milliseconds = kServiceTimeoutMilliseconds);
+
+const char *describe(Exchange result);
+
+}  // namespace hidsystem

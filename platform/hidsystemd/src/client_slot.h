@@ -1,0 +1,62 @@
+// One connected client: its socket and fixed buffers for one request line
+// and one reply line. The daemon reads a client's next request only once its
+// last reply is sent, so a client that does not read cannot make it buffer
+// more than one reply.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include <hidsystem/protocol.h>
+
+namespace hidsystemd {
+
+class ClientSlot {
+public:
+    ClientSlot() = default;
+    ~ClientSlot() { release(); }
+    ClientSlot(const ClientSlot &) = delete;
+    ClientSlot &operator=(const ClientSlot &) = delete;
+
+    bool in_use() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    void attach(int fd);
+    // Closes the socket and forgets everything buffered.
+    void release();
+
+    // Reads what the socket holds; false when the socket failed. A client
+    // that has finished sending (end of stream) still gets its replies.
+    bool receive();
+    bool finished_sending() const { return finished_sending_; }
+    // The first whole request line, without its LF.
+    std::optional<std::string_view> peek_line() const;
+    void consume_line();
+    // The buffer is full and holds no whole line: the line is too long.
+    bool input_full() const { return input_length_ == input_.size(); }
+
+    // Queues a reply; only allowed while nothing else is queued.
+    void queue(std::string_view line);
+    // Sends what it can; false when the socket failed.
+    bool flush();
+    bool output_pending() const { return output_sent_ < output_length_; }
+
+    // After the queued reply, the daemon drops this client.
+    void close_after_reply() { closing_ = true; }
+    bool closing() const { return closing_; }
+    bool wants_input() const {
+        return in_use() && !closing_ && !finished_sending_ && !output_pending() && !input_full();
+    }
+
+private:
+    int fd_ = -1;
+    bool closing_ = false;
+    bool finished_sending_ = false;
+    std::array<char, hidsystem::kMaxLineLength> input_{};
+    std::size_t input_length_ = 0;
+    std::array<char, hidsystem::kMaxLineLength> output_{};
+    std::size_t output_length_ = 0;
+    std::size_t output_sent_ = 0;
+};
+
+}  // namespace hidsystemd

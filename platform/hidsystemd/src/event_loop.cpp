@@ -1,0 +1,172 @@
+#include "event_loop.h"
+
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "peer_credentials.h"
+#include "request_handler.h"
+#include "shutdown_signals.h"
+
+namespace hidsystemd {
+
+namespace {
+
+using hidsystem::kMaxClients;
+
+constexpr int kAcceptPauseMilliseconds = 100;
+constexpr int kAcceptsPerRound = 64;
+
+long long now_milliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// A last word to a client the daemon will not serve; it may not arrive.
+void send_and_close(int fd, void (*make_reply)(hidsystem::Line &)) {
+    hidsystem::Line reply;
+    make_reply(reply);
+    std::string_view text = reply.text();
+    [[maybe_unused]] ssize_t ignored = send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    close(fd);
+}
+
+}  // namespace
+
+EventLoop::EventLoop(int listen_fd, ServiceState &state)
+    : listen_fd_(listen_fd), state_(state), clients_(kMaxClients) {
+    poll_fds_.reserve(kMaxClients + 2);
+    poll_owners_.reserve(kMaxClients + 2);
+}
+
+EventLoop::~EventLoop() {
+    if (signal_fd_ >= 0) close(signal_fd_);
+}
+
+bool EventLoop::run(hidsystem::ErrorText &error) {
+    signal_fd_ = open_shutdown_signal_fd();
+    if (signal_fd_ < 0) {
+        error.set("cannot watch for shutdown signals: %s", std::strerror(errno));
+        return false;
+    }
+    for (;;) {
+        prepare_poll();
+        int timeout = accept_paused_until_ ? kAcceptPauseMilliseconds : -1;
+        int ready = poll(poll_fds_.data(), poll_fds_.size(), timeout);
+        if (ready < 0 && errno != EINTR) {
+            error.set("poll failed: %s", std::strerror(errno));
+            return false;
+        }
+        if (ready <= 0) continue;
+        if (poll_fds_[0].revents && shutdown_requested()) break;
+        for (std::size_t i = 2; i < poll_fds_.size(); ++i)
+            if (poll_fds_[i].revents) on_ready(*poll_owners_[i], poll_fds_[i].revents);
+        if (poll_fds_[1].revents) accept_clients();
+    }
+    for (ClientSlot &client : clients_) client.release();
+    return true;
+}
+
+bool EventLoop::shutdown_requested() {
+    signalfd_siginfo info{};
+    return read(signal_fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+}
+
+void EventLoop::prepare_poll() {
+    poll_fds_.clear();
+    poll_owners_.clear();
+    if (accept_paused_until_ && now_milliseconds() >= accept_paused_until_) accept_paused_until_ = 0;
+    poll_fds_.push_back({signal_fd_, POLLIN, 0});
+    // A paused listener stays in the set with no events, so indexes hold.
+    poll_fds_.push_back({listen_fd_, static_cast<short>(accept_paused_until_ ? 0 : POLLIN), 0});
+    poll_owners_.assign(2, nullptr);
+    for (ClientSlot &client : clients_) {
+        if (!client.in_use()) continue;
+        short events = 0;
+        if (client.wants_input()) events |= POLLIN;
+        if (client.output_pending()) events |= POLLOUT;
+        poll_fds_.push_back({client.fd(), events, 0});
+        poll_owners_.push_back(&client);
+    }
+}
+
+void EventLoop::accept_clients() {
+    for (int round = 0; round < kAcceptsPerRound; ++round) {
+        int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            admit(fd);
+            continue;
+        }
+        if (errno == EINTR || errno == ECONNABORTED) continue;
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+            accept_paused_until_ = now_milliseconds() + kAcceptPauseMilliseconds;
+        return;
+    }
+}
+
+void EventLoop::admit(int fd) {
+    if (!peer_is_owner(fd)) {
+        send_and_close(fd, reply_not_owner);
+        return;
+    }
+    for (ClientSlot &client : clients_) {
+        if (!client.in_use()) {
+            client.attach(fd);
+            return;
+        }
+    }
+    send_and_close(fd, reply_busy);
+}
+
+void EventLoop::on_ready(ClientSlot &client, short revents) {
+    if ((revents & POLLIN) && !client.receive()) {
+        client.release();
+        return;
+    }
+    if (revents & (POLLERR | POLLNVAL)) {
+        client.release();
+        return;
+    }
+    // POLLHUP alone still lets a reply to what was read go out, if it can.
+    serve(client);
+    if (client.in_use() && (revents & POLLHUP) && !(revents & POLLIN)) client.release();
+}
+
+// Answers buffered requests one at a time, each only after the previous
+// reply is fully sent.
+void EventLoop::serve(ClientSlot &client) {
+    for (;;) {
+        if (!client.flush()) {
+            client.release();
+            return;
+        }
+        if (client.output_pending()) return;
+        if (client.closing()) {
+            client.release();
+            return;
+        }
+        auto line = client.peek_line();
+        hidsystem::Line reply;
+        if (line) {
+            handle_request(*line, state_, reply);
+            client.consume_line();
+        } else if (client.input_full()) {
+            reply_line_too_long(reply);
+            client.close_after_reply();
+        } else if (client.finished_sending()) {
+            // All answered; a partial line left at the end is dropped.
+            client.release();
+            return;
+        } else {
+            return;
+        }
+        client.queue(reply.text());
+    }
+}
+
+}  // namespace hidsystemd

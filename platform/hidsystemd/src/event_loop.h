@@ -1,0 +1,47 @@
+// The daemon's one loop: poll over the shutdown signal, the listening
+// socket and every client, all non-blocking. A client that misbehaves gets
+// an error reply or is dropped; no client can stall or starve the others.
+#pragma once
+
+#include <poll.h>
+
+#include <vector>
+
+#include <hidsystem/error_text.h>
+#include <hidsystem/service_limits.h>
+
+#include "client_slot.h"
+#include "service_state.h"
+
+namespace hidsystemd {
+
+class EventLoop {
+public:
+    EventLoop(int listen_fd, ServiceState &state);
+    ~EventLoop();
+    EventLoop(const EventLoop &) = delete;
+    EventLoop &operator=(const EventLoop &) = delete;
+
+    // Serves until SIGTERM or SIGINT. False, with the reason, when the loop
+    // cannot run at all.
+    bool run(hidsystem::ErrorText &error);
+
+private:
+    void prepare_poll();
+    void accept_clients();
+    void admit(int fd);
+    void serve(ClientSlot &client);
+    void on_ready(ClientSlot &client, short revents);
+    bool shutdown_requested();
+
+    int listen_fd_;
+    int signal_fd_ = -1;
+    ServiceState &state_;
+    std::vector<ClientSlot> clients_;
+    std::vector<pollfd> poll_fds_;
+    std::vector<ClientSlot *> poll_owners_;
+    // Set when accept() ran out of descriptors; the listener rests until then.
+    long long accept_paused_until_ = 0;
+};
+
+}  // namespace hidsystemd

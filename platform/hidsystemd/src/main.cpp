@@ -1,0 +1,46 @@
+// hidsystemd: the pointer-event service, one per user, on a Unix socket.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <hidsystem/socket_path.h>
+
+#include "daemon_options.h"
+#include "event_loop.h"
+#include "listener.h"
+#include "service_state.h"
+#include "shutdown_signals.h"
+
+namespace {
+
+int fail(const char *reason) {
+    std::fprintf(stderr, "hidsystemd: %s\n", reason);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    hidsystem::ErrorText error;
+    hidsystemd::DaemonOptions options;
+    if (!hidsystemd::parse_options(argc, argv, options, error)) {
+        std::fprintf(stderr, "hidsystemd: %s\n%s\n", error.c_str(), hidsystemd::kUsage);
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s\n", hidsystemd::kUsage);
+        return 0;
+    }
+    if (!hidsystemd::block_shutdown_signals()) return fail("cannot block the shutdown signals");
+
+    hidsystem::SocketPath path;
+    if (!hidsystem::resolve_socket_path(options.socket_path, path, error)) return fail(error.c_str());
+    hidsystemd::Listener listener;
+    if (!listener.open(path, error)) return fail(error.c_str());
+
+    auto state = std::make_unique<hidsystemd::ServiceState>(options.refused_keys);
+    hidsystemd::EventLoop loop(listener.fd(), *state);
+    bool served = loop.run(error);
+    listener.close_and_remove();
+    return served ? 0 : fail(error.c_str());
+}

@@ -1,0 +1,101 @@
+#include "request_handler.h"
+
+#include <IOKit/IOReturn.h>
+
+namespace hidsystemd {
+
+namespace {
+
+using hidsystem::Line;
+using hidsystem::Request;
+
+void reply_outcome(SetOutcome outcome, Line &reply) {
+    switch (outcome) {
+    case SetOutcome::Accepted:
+        hidsystem::encode_ok(reply);
+        return;
+    case SetOutcome::Refused:
+        hidsystem::encode_error(reply, kIOReturnNotPermitted, "refused");
+        return;
+    case SetOutcome::WrongSize:
+        hidsystem::encode_error(reply, kIOReturnBadArgument, "wrong-size");
+        return;
+    case SetOutcome::ReservedKey:
+        hidsystem::encode_error(reply, kIOReturnBadArgument, "reserved-key");
+        return;
+    case SetOutcome::NoSpace:
+        hidsystem::encode_error(reply, kIOReturnNoSpace, "too-many-parameters");
+        return;
+    }
+}
+
+void handle_hello(Line &reply) { hidsystem::encode_ok(reply, hidsystem::kServiceName); }
+
+void handle_accel(const Request &request, ServiceState &state, Line &reply) {
+    SetOutcome outcome = state.parameters.set_legacy_acceleration(request.value);
+    if (outcome == SetOutcome::Accepted) state.log.record(hidsystem::kLegacyAccelerationKey, request.value);
+    reply_outcome(outcome, reply);
+}
+
+void handle_set(const Request &request, ServiceState &state, Line &reply) {
+    SetOutcome outcome = state.parameters.set(request.key, request.value);
+    if (outcome == SetOutcome::Accepted) state.log.record(request.key, request.value);
+    reply_outcome(outcome, reply);
+}
+
+void handle_get(const Request &request, const ServiceState &state, Line &reply) {
+    const hidsystem::ParameterBytes *value = state.parameters.get(request.key);
+    if (value)
+        hidsystem::encode_ok_value(reply, value->bytes());
+    else
+        hidsystem::encode_error(reply, kIOReturnNotFound, "not-found");
+}
+
+void handle_log(const Request &request, const ServiceState &state, Line &reply) {
+    hidsystem::LogEntry entry;
+    if (state.log.first_from(request.log_from, entry))
+        hidsystem::encode_log_entry(reply, entry);
+    else
+        hidsystem::encode_log_end(reply);
+}
+
+void reply_parse_error(hidsystem::RequestError error, Line &reply) {
+    switch (error) {
+    case hidsystem::RequestError::BadVersion:
+        hidsystem::encode_error(reply, kIOReturnUnsupported, "unsupported-version");
+        return;
+    case hidsystem::RequestError::UnknownVerb:
+        hidsystem::encode_error(reply, kIOReturnUnsupported, "unknown-request");
+        return;
+    case hidsystem::RequestError::Malformed:
+    case hidsystem::RequestError::None:
+        hidsystem::encode_error(reply, kIOReturnBadArgument, "malformed-request");
+        return;
+    }
+}
+
+}  // namespace
+
+void handle_request(std::string_view line, ServiceState &state, Line &reply) {
+    Request request;
+    hidsystem::RequestError error = hidsystem::parse_request(line, request);
+    if (error != hidsystem::RequestError::None) {
+        reply_parse_error(error, reply);
+        return;
+    }
+    switch (request.verb) {
+    case hidsystem::Verb::Hello: handle_hello(reply); return;
+    case hidsystem::Verb::Accel: handle_accel(request, state, reply); return;
+    case hidsystem::Verb::Set: handle_set(request, state, reply); return;
+    case hidsystem::Verb::Get: handle_get(request, state, reply); return;
+    case hidsystem::Verb::Log: handle_log(request, state, reply); return;
+    }
+}
+
+void reply_line_too_long(Line &reply) { hidsystem::encode_error(reply, kIOReturnBadArgument, "line-too-long"); }
+
+void reply_busy(Line &reply) { hidsystem::encode_error(reply, kIOReturnBusy, "busy"); }
+
+void reply_not_owner(Line &reply) { hidsystem::encode_error(reply, kIOReturnNotPrivileged, "not-owner"); }
+
+}  // namespace hidsystemd

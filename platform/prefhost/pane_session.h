@@ -1,0 +1,58 @@
+// The pane as the host shows it: a controller of the principal class, its
+// main view and the named objects of its interface file, driven through
+// the lifecycle and by user input. Every call into the pane's code runs in
+// an autorelease pool of its own that drains when the call returns, so
+// what the pane hands back without ownership lives exactly that long.
+//
+// Kept apart from any driver: the scripted mode uses it now, a window mode
+// can use it the same way.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pane_bundle.h"
+#include "status.h"
+
+class PaneSession {
+public:
+    explicit PaneSession(const PaneBundle &bundle) : bundle_(bundle) {}
+    // Drops the controller without didUnselect, as when the host quits.
+    ~PaneSession();
+    PaneSession(const PaneSession &) = delete;
+    PaneSession &operator=(const PaneSession &) = delete;
+
+    // A fresh controller: initWithBundle, then loadMainView, which loads the
+    // interface file, sets the outlets and calls mainViewDidLoad.
+    Status show();
+    // The user leaves the pane: didUnselect.
+    Status leave();
+    // The pane shown again: the old controller goes (without didUnselect)
+    // and a fresh one is shown.
+    Status reload();
+    bool isShown() const { return shown_; }
+
+    // Borrowed; nil while no controller is loaded.
+    NSPreferencePane *pane() const { return pane_; }
+    NSView *mainView() const { return pane_ ? pane_->mainView() : nil; }
+    NSObject *objectNamed(const std::string &name) const;
+    // In the interface file's order; empty while no controller is loaded.
+    const std::vector<std::pair<std::string, NSObject *>> &namedObjects() const;
+
+    // User input, each a pane action in a pool of its own.
+    void dragSlider(NSSlider *slider, double value);
+    void click(NSButton *button);
+
+    // Runs work in a pool that drains when it returns.
+    static void inPool(const std::function<void()> &work);
+
+private:
+    void dropController();
+
+    const PaneBundle &bundle_;
+    NSPreferencePane *pane_ = nullptr;  // owned
+    NSInterface *interface_ = nullptr;  // owned
+    bool shown_ = false;
+};

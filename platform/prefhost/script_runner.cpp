@@ -1,0 +1,121 @@
+#include "script_runner.h"
+
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+#include "control_text.h"
+
+namespace {
+
+std::vector<std::string> wordsOf(const std::string &line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+Status wrongArguments(const std::string &command, const char *wanted) {
+    return Status::failure(command + " takes " + wanted);
+}
+
+// A finite decimal number and nothing else.
+bool parseValue(const std::string &text, double *value) {
+    const char *begin = text.c_str();
+    const char *end = begin + text.size();
+    if (begin != end && *begin == '+') ++begin;
+    auto result = std::from_chars(begin, end, *value, std::chars_format::general);
+    return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
+}
+
+}  // namespace
+
+Status ScriptRunner::run(std::istream &script) {
+    int number = 0;
+    for (std::string line; std::getline(script, line);) {
+        ++number;
+        std::vector<std::string> words = wordsOf(line);
+        if (words.empty() || words[0][0] == '#') continue;
+        Status status = runCommand(words);
+        out_.flush();
+        if (!status.ok())
+            return Status::failure(scriptName_ + ":" + std::to_string(number) + ": " + status.message());
+    }
+    return Status::success();
+}
+
+Status ScriptRunner::runCommand(const std::vector<std::string> &words) {
+    const std::string &command = words[0];
+    if (command == "set") return set(words);
+    if (command == "click") return click(words);
+    if (command == "get") return get(words);
+    if (command == "show") return show(words);
+    if (command == "leave" || command == "reload") return lifecycle(words);
+    return Status::failure("unknown command '" + command + "'");
+}
+
+Status ScriptRunner::requireShown(const std::string &command) const {
+    if (session_.isShown()) return Status::success();
+    return Status::failure(command + ": the pane is not shown (it was left; reload shows it again)");
+}
+
+NSObject *ScriptRunner::control(const std::string &name, Status *status) const {
+    NSObject *object = session_.objectNamed(name);
+    if (!object) *status = Status::failure("no control named '" + name + "'");
+    return object;
+}
+
+Status ScriptRunner::set(const std::vector<std::string> &words) {
+    if (words.size() != 3) return wrongArguments("set", "a control name and a value");
+    Status status = requireShown("set");
+    NSObject *object = status.ok() ? control(words[1], &status) : nil;
+    if (!status.ok()) return status;
+    if (!object->isKindOfClass(NSSlider::staticClass()))
+        return Status::failure("set: '" + words[1] + "' is an " + object->getClass()->name() +
+                               ", not a slider");
+    double value = 0;
+    if (!parseValue(words[2], &value))
+        return Status::failure("set: bad value '" + words[2] + "' (a finite number is needed)");
+    session_.dragSlider(static_cast<NSSlider *>(object), value);
+    return Status::success();
+}
+
+Status ScriptRunner::click(const std::vector<std::string> &words) {
+    if (words.size() != 2) return wrongArguments("click", "a control name");
+    Status status = requireShown("click");
+    NSObject *object = status.ok() ? control(words[1], &status) : nil;
+    if (!status.ok()) return status;
+    if (!object->isKindOfClass(NSButton::staticClass()))
+        return Status::failure("click: '" + words[1] + "' is an " + object->getClass()->name() +
+                               ", not a button");
+    session_.click(static_cast<NSButton *>(object));
+    return Status::success();
+}
+
+Status ScriptRunner::get(const std::vector<std::string> &words) {
+    if (words.size() != 2) return wrongArguments("get", "a control name");
+    Status status = Status::success();
+    NSObject *object = control(words[1], &status);
+    if (!status.ok()) return status;
+    std::optional<std::string> value;
+    PaneSession::inPool([&] { value = controlValueText(object); });
+    if (!value)
+        return Status::failure("get: '" + words[1] + "' (" + object->getClass()->name() +
+                               ") has no value");
+    out_ << *value << '\n';
+    return Status::success();
+}
+
+Status ScriptRunner::show(const std::vector<std::string> &words) {
+    if (words.size() != 1) return wrongArguments("show", "nothing");
+    PaneSession::inPool([&] {
+        for (const auto &[name, object] : session_.namedObjects())
+            out_ << controlSummary(name, object) << '\n';
+    });
+    return Status::success();
+}
+
+Status ScriptRunner::lifecycle(const std::vector<std::string> &words) {
+    if (words.size() != 1) return wrongArguments(words[0], "nothing");
+    return words[0] == "leave" ? session_.leave() : session_.reload();
+}

@@ -1,0 +1,68 @@
+// The login helper, run as the login window runs it.
+#include "event_daemon.h"
+#include "process.h"
+#include "temp_home.h"
+
+#include <thread>
+
+using namespace glissor_test;
+
+namespace {
+
+const std::string kHelper = std::string(GLISSOR_BUILD_DIR) + "/GlissorHelper.app/Contents/MacOS/GlissorHelper";
+
+std::map<std::string, std::string> merged(std::map<std::string, std::string> a,
+                                          const std::map<std::string, std::string> &b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+void defaults_write(const TempHome &home, const std::string &key, const std::string &value) {
+    auto result = run_process({bin_path("defaults"), "write", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, key, "-float", value},
+                              {.env = home.env()});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+}
+
+TEST(LoginHelper, AppliesTheSettingsReadAtStartSixTimesASecondApart) {
+    TempHome home;
+    EventDaemon daemon;
+    defaults_write(home, "MouseSpeed", "1.5");
+    auto env = merged(home.env(), daemon.env());
+
+    BackgroundProcess helper({kHelper, "ignored-argument"}, env);
+    // Settings changed while it runs wait for the next login.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    defaults_write(home, "MouseSpeed", "3");
+    defaults_write(home, "TrackpadSpeed", "3");
+    ASSERT_EQ(helper.wait(std::chrono::seconds(15)), 0);
+
+    auto log = daemon.log();
+    ASSERT_EQ(log.size(), 18u) << "six passes of three calls each";
+    for (size_t pass = 0; pass < 6; ++pass) {
+        EXPECT_EQ(log[pass * 3].key, "legacy-mouse-acceleration");
+        EXPECT_EQ(std::stod(log[pass * 3].value), 1.5);
+        EXPECT_EQ(log[pass * 3 + 1].key, "HIDMouseAcceleration");
+        EXPECT_EQ(log[pass * 3 + 1].value, "98304");
+        EXPECT_EQ(log[pass * 3 + 2].key, "HIDTrackpadAcceleration");
+        EXPECT_EQ(log[pass * 3 + 2].value, "65536") << "nothing stored reads as 1.0";
+        if (pass > 0) {
+            double gap = log[pass * 3].time - log[(pass - 1) * 3].time;
+            EXPECT_GT(gap, 0.95);
+            EXPECT_LT(gap, 1.5);
+        }
+    }
+}
+
+TEST(LoginHelper, PrintsNothingAndExitsZeroAfterFiveSecondsWithNoService) {
+    TempHome home;
+    TempDir nowhere;
+    auto env = merged(home.env(), {{"HIDSYSTEM_SOCKET", nowhere.path() + "/none.sock"}});
+    auto result = run_process({kHelper}, {.env = env});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    EXPECT_GE(result.elapsed.count(), 4900);
+    EXPECT_LT(result.elapsed.count(), 7000);
+}
+
+}  // namespace

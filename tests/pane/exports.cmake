@@ -1,0 +1,3 @@
+glissor_add_test(pane_exports_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugin_exports_test.cpp)
+target_link_libraries(pane_exports_tests PRIVATE ${CMAKE_DL_LIBS})
+glissor_test_needs(pane_exports_tests GlissorBundle GlissorHelper)

@@ -1,0 +1,152 @@
+// The preference files under failure: corrupt files, failing writes, killed
+// writers and concurrent writers.
+#include "prefs_test_util.h"
+#include "process.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <thread>
+
+using namespace glissor_test;
+using namespace prefs_test;
+
+namespace {
+
+const std::string kDomain = "org.example.durability";
+
+class PreferenceFilesTest : public LiveValueTest {
+protected:
+    TempHome home;
+    std::string domain_file() const { return home.preferences_dir() + "/" + kDomain + ".plist"; }
+    std::vector<std::string> files_in_preferences() const {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(home.preferences_dir()))
+            names.push_back(entry.path().filename());
+        return names;
+    }
+};
+
+TEST_F(PreferenceFilesTest, CorruptFileReadsAsEmptyAndIsKeptAsideOnWrite) {
+    const std::string garbage = "<?xml version=\"1.0\"?><plist><dict><key>Mouse";
+    write_file(domain_file(), garbage);
+    EXPECT_FALSE(copy_app_value("MouseSpeed", kDomain));
+
+    ASSERT_TRUE(store("MouseSpeed", float_number(2.0f).get(), kDomain));
+    EXPECT_TRUE(parses_as_dictionary(domain_file()));
+    int kept = 0;
+    for (const auto &name : files_in_preferences()) {
+        if (name.find(kDomain + ".plist.corrupt-") != 0) continue;
+        ++kept;
+        EXPECT_EQ(read_file(home.preferences_dir() + "/" + name), garbage);
+    }
+    EXPECT_EQ(kept, 1) << "the unparsable file must be kept, once";
+
+    // A top level that is not a dictionary is no domain either.
+    write_file(domain_file(), "<?xml version=\"1.0\"?><plist><array/></plist>");
+    EXPECT_FALSE(copy_app_value("MouseSpeed", kDomain));
+}
+
+TEST_F(PreferenceFilesTest, FileThatCannotBeReadIsNeverOverwritten) {
+    std::filesystem::create_directories(domain_file());  // a directory where the file belongs
+    EXPECT_FALSE(copy_app_value("MouseSpeed", kDomain));
+    EXPECT_FALSE(store("MouseSpeed", float_number(2.0f).get(), kDomain));
+    EXPECT_TRUE(std::filesystem::is_directory(domain_file()));
+    CFPreferencesSetAppValue(cf("MouseSpeed").get(), nullptr, cf(kDomain).get());  // drop what is pending
+}
+
+// The change stays pending after a failed write, and a later write, once
+// storage works again, delivers it.
+void expect_failed_write_keeps_change(const std::string &domain_file) {
+    EXPECT_FALSE(store("MouseSpeed", float_number(2.5f).get(), kDomain));
+    float value = 0;
+    auto pending = copy_app_value("MouseSpeed", kDomain);
+    ASSERT_TRUE(pending);
+    CFNumberGetValue(static_cast<CFNumberRef>(pending.get()), kCFNumberFloatType, &value);
+    EXPECT_EQ(value, 2.5f);
+    EXPECT_FALSE(file_exists(domain_file) && read_file(domain_file).find("2.5") != std::string::npos);
+}
+
+TEST_F(PreferenceFilesTest, FullDiskFailsTheSynchronizeAndKeepsTheChangePending) {
+    std::filesystem::create_directories(home.preferences_dir());
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit no_room = old_limit;
+    no_room.rlim_cur = 0;  // every write fails as on a full disk
+    setrlimit(RLIMIT_FSIZE, &no_room);
+    expect_failed_write_keeps_change(domain_file());
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+
+    EXPECT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_NE(read_file(domain_file()).find("<real>2.5</real>"), std::string::npos);
+    for (const auto &name : files_in_preferences())
+        EXPECT_EQ(name.find(".tmp-"), std::string::npos) << "temporary left behind: " << name;
+}
+
+TEST_F(PreferenceFilesTest, UnwritableDirectoryFailsTheSynchronizeAndKeepsTheChangePending) {
+    std::filesystem::create_directories(home.preferences_dir());
+    // Root writes anywhere, so the check runs as an ordinary user in a child.
+    EXPECT_EXIT(
+        {
+            const uid_t nobody = 65534;
+            for (const auto &entry : std::filesystem::recursive_directory_iterator(home.home()))
+                lchown(entry.path().c_str(), nobody, nobody);
+            chown(home.home().c_str(), nobody, nobody);
+            chmod(home.preferences_dir().c_str(), 0500);
+            if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(3);
+            expect_failed_write_keeps_change(domain_file());
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// How long a fresh writer takes to replace the file for the first time:
+// the kills below land around that moment, mid-write as often as not.
+std::chrono::microseconds time_to_first_write(const TempHome &home, const std::string &file) {
+    auto started = std::chrono::steady_clock::now();
+    BackgroundProcess writer({PREFERENCES_PROBE, "write-loop", kDomain, "Big"}, home.env());
+    while (!file_exists(file) && std::chrono::steady_clock::now() - started < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+}
+
+TEST_F(PreferenceFilesTest, WriterKilledAtRandomMomentsNeverLeavesATornFile) {
+    auto first_write = time_to_first_write(home, domain_file());
+    ASSERT_TRUE(parses_as_dictionary(domain_file()));
+    std::mt19937 random(7);
+    std::uniform_int_distribution<long> delay_us(first_write.count() / 2, first_write.count() * 2 + 20000);
+    int rounds_that_wrote = 0;
+    for (int round = 0; round < 200; ++round) {
+        auto before = std::filesystem::last_write_time(domain_file());
+        BackgroundProcess writer({PREFERENCES_PROBE, "write-loop", kDomain, "Big"}, home.env());
+        std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+        writer.stop(SIGKILL);
+        ASSERT_TRUE(parses_as_dictionary(domain_file())) << "torn file after round " << round;
+        if (std::filesystem::last_write_time(domain_file()) != before) ++rounds_that_wrote;
+    }
+    EXPECT_GT(rounds_that_wrote, 50) << "the writer rarely got to write; the test proves little";
+    // Whatever temporaries the kills left are cleared by the next write.
+    ASSERT_TRUE(store("After", int_number(1).get(), kDomain));
+    for (const auto &name : files_in_preferences())
+        EXPECT_EQ(name.find(".tmp-"), std::string::npos) << "stale temporary kept: " << name;
+}
+
+TEST_F(PreferenceFilesTest, ConcurrentWritersOfDifferentKeysBothKeepTheirKey) {
+    const int writers = 4, rounds = 40;
+    std::vector<BackgroundProcess> running;
+    for (int i = 0; i < writers; ++i)
+        running.emplace_back(std::vector<std::string>{PREFERENCES_PROBE, "write-many", kDomain,
+                                                      "Key" + std::to_string(i), std::to_string(rounds)},
+                             home.env());
+    for (auto &writer : running) ASSERT_EQ(writer.wait(std::chrono::seconds(60)), 0);
+    for (int i = 0; i < writers; ++i)
+        EXPECT_EQ(int_of(copy_app_value("Key" + std::to_string(i), kDomain).get()), rounds - 1) << i;
+}
+
+}  // namespace

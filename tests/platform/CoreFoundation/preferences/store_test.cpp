@@ -1,0 +1,169 @@
+// What callers of the preference service rely on, in one process and
+// across processes.
+#include "prefs_test_util.h"
+#include "process.h"
+
+#include <plist/plist.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <sstream>
+
+using namespace glissor_test;
+using namespace prefs_test;
+
+namespace {
+
+const std::string kDomain = "org.example.prefs-test";
+
+class PreferencesTest : public LiveValueTest {
+protected:
+    TempHome home;
+    std::string domain_file() const { return home.preferences_dir() + "/" + kDomain + ".plist"; }
+};
+
+TEST_F(PreferencesTest, AbsentKeysAndDomainsAreNullNotErrors) {
+    EXPECT_FALSE(copy_app_value("MouseSpeed", kDomain));
+    EXPECT_FALSE(CFPreferencesCopyKeyList(cf(kDomain).get(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost));
+    auto all = CFRef<CFDictionaryRef>::adopt(
+        CFPreferencesCopyMultiple(nullptr, cf(kDomain).get(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost));
+    ASSERT_TRUE(all);
+    EXPECT_EQ(CFDictionaryGetCount(all.get()), 0);
+    // Synchronizing with nothing pending succeeds and writes nothing.
+    EXPECT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_FALSE(file_exists(domain_file()));
+}
+
+TEST_F(PreferencesTest, PendingChangesAreSeenFirstAndNullRemoves) {
+    ASSERT_TRUE(store("Kept", int_number(1).get(), kDomain));
+    ASSERT_TRUE(store("Gone", int_number(2).get(), kDomain));
+
+    CFPreferencesSetAppValue(cf("Kept").get(), int_number(3).get(), cf(kDomain).get());
+    CFPreferencesSetAppValue(cf("Gone").get(), nullptr, cf(kDomain).get());
+    EXPECT_EQ(int_of(copy_app_value("Kept", kDomain).get()), 3) << "pending value first";
+    EXPECT_FALSE(copy_app_value("Gone", kDomain)) << "pending removal hides the stored value";
+    EXPECT_EQ(read_file(domain_file()).find("<integer>3</integer>"), std::string::npos)
+        << "nothing reaches the file before synchronize";
+
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    std::string text = read_file(domain_file());
+    EXPECT_NE(text.find("<key>Kept</key>"), std::string::npos);
+    EXPECT_EQ(text.find("<key>Gone</key>"), std::string::npos);
+}
+
+TEST_F(PreferencesTest, AnotherProcessesWriteIsSeenAtOnce) {
+    ASSERT_TRUE(store("Speed", int_number(1).get(), kDomain));
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 1);
+    auto result = run_process({bin_path("defaults"), "write", kDomain, "Speed", "-int", "7"}, {.env = home.env()});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 7);
+}
+
+TEST_F(PreferencesTest, FloatsComeBackBitForBitInAFreshProcess) {
+    std::vector<float> values = {1.0f, 0.5f, -1.0f, 0.0f, -0.0f, 1.1f, 1.5f, 3.0f, FLT_MAX, -FLT_MAX,
+                                 FLT_MIN, FLT_TRUE_MIN, 1e-40f, 32767.998f, 123456.789f, 1.0f / 3.0f};
+    std::mt19937 random(42);
+    std::uniform_int_distribution<uint32_t> any_bits;
+    while (values.size() < 1000) {
+        uint32_t bits = any_bits(random);
+        float value;
+        memcpy(&value, &bits, sizeof value);
+        if (std::isfinite(value)) values.push_back(value);
+    }
+    std::map<std::string, uint32_t> expected;
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::string key = "f" + std::to_string(i);
+        CFPreferencesSetAppValue(cf(key).get(), float_number(values[i]).get(), cf(kDomain).get());
+        memcpy(&expected[key], &values[i], sizeof(uint32_t));
+    }
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+
+    auto result = run_process({PREFERENCES_PROBE, "dump-floats", kDomain}, {.env = home.env()});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    std::map<std::string, uint32_t> seen;
+    std::istringstream lines(result.out);
+    std::string key, bits, extra;
+    while (lines >> key >> bits) seen[key] = static_cast<uint32_t>(std::stoul(bits, nullptr, 16));
+    EXPECT_EQ(result.out.find("inexact"), std::string::npos) << "a float did not convert back exactly";
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(PreferencesTest, ScopesAreKeptApartInTheirOwnFiles) {
+    struct Scope {
+        CFStringRef user, host;
+        int value;
+    };
+    const Scope scopes[] = {{kCFPreferencesCurrentUser, kCFPreferencesAnyHost, 1},
+                            {kCFPreferencesCurrentUser, kCFPreferencesCurrentHost, 2},
+                            {kCFPreferencesAnyUser, kCFPreferencesAnyHost, 3},
+                            {kCFPreferencesAnyUser, kCFPreferencesCurrentHost, 4}};
+    for (const auto &scope : scopes) {
+        CFPreferencesSetValue(cf("Which").get(), int_number(scope.value).get(), cf(kDomain).get(), scope.user, scope.host);
+        ASSERT_TRUE(CFPreferencesSynchronize(cf(kDomain).get(), scope.user, scope.host));
+    }
+    for (const auto &scope : scopes) {
+        auto value = CFRef<CFPropertyListRef>::adopt(
+            CFPreferencesCopyValue(cf("Which").get(), cf(kDomain).get(), scope.user, scope.host));
+        EXPECT_EQ(int_of(value.get()), scope.value);
+    }
+    EXPECT_TRUE(parses_as_dictionary(domain_file()));
+    EXPECT_TRUE(parses_as_dictionary(home.system_dir() + "/" + kDomain + ".plist"));
+    EXPECT_EQ(int_of(copy_app_value("Which", kDomain).get()), 1) << "App calls use the current user, any host";
+
+    // The scope constants are distinct, immortal references, not shared with
+    // literals of the same text; any other name is not a scope.
+    EXPECT_NE(kCFPreferencesCurrentUser, kCFPreferencesAnyUser);
+    EXPECT_NE(kCFPreferencesCurrentUser, CFSTR("kCFPreferencesCurrentUser"));
+    CFIndex count = CFGetRetainCount(kCFPreferencesCurrentUser);
+    CFRelease(CFRetain(kCFPreferencesCurrentUser));
+    CFRelease(kCFPreferencesCurrentUser);
+    EXPECT_EQ(CFGetRetainCount(kCFPreferencesCurrentUser), count);
+    EXPECT_FALSE(CFPreferencesSynchronize(cf(kDomain).get(), cf("somebody").get(), kCFPreferencesAnyHost));
+}
+
+TEST_F(PreferencesTest, DomainNamesThatCouldLeaveTheDirectoryAreRefused) {
+    for (std::string name : {"../escaped", "a/b", ".hidden", ""}) {
+        CFPreferencesSetAppValue(cf("Key").get(), int_number(1).get(), cf(name).get());
+        EXPECT_FALSE(CFPreferencesAppSynchronize(cf(name).get())) << name;
+        EXPECT_FALSE(copy_app_value("Key", name)) << name;
+    }
+    EXPECT_FALSE(file_exists(home.home() + "/Library/escaped.plist"));
+}
+
+TEST_F(PreferencesTest, BinaryPropertyListsAreRead) {
+    plist_t root = plist_new_dict();
+    plist_dict_set_item(root, "MouseSpeed", plist_new_real(1.5));
+    plist_dict_set_item(root, "Name", plist_new_string("caf\xc3\xa9"));
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    write_file(domain_file(), std::string(bytes, length));
+    plist_to_bin_free(bytes);
+    plist_free(root);
+
+    auto speed = copy_app_value("MouseSpeed", kDomain);
+    float value = 0;
+    ASSERT_TRUE(speed);
+    EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(speed.get()), kCFNumberFloatType, &value));
+    EXPECT_EQ(value, 1.5f);
+    EXPECT_EQ(text_of(static_cast<CFStringRef>(copy_app_value("Name", kDomain).get())), "caf\xc3\xa9");
+    // A write keeps the other keys and turns the file into XML.
+    ASSERT_TRUE(store("TrackpadSpeed", float_number(2.0f).get(), kDomain));
+    EXPECT_NE(read_file(domain_file()).find("<key>Name</key>"), std::string::npos);
+}
+
+TEST_F(PreferencesTest, ValuesThatCannotBeStoredAreDroppedAtSet) {
+    auto bad = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+        nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    CFDictionarySetValue(bad.get(), int_number(1).get(), int_number(2).get());  // non-string key
+    CFPreferencesSetAppValue(cf("Bad").get(), bad.get(), cf(kDomain).get());
+    CFPreferencesSetAppValue(cf("Good").get(), int_number(5).get(), cf(kDomain).get());
+    EXPECT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_FALSE(copy_app_value("Bad", kDomain));
+    EXPECT_EQ(int_of(copy_app_value("Good", kDomain).get()), 5);
+}
+
+}  // namespace

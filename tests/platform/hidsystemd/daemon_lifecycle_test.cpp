@@ -1,0 +1,149 @@
+// Starting, refusing to start, stopping, and who may talk to the daemon.
+#include <grp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "event_daemon.h"
+#include "raw_client.h"
+
+namespace {
+
+using glissor_test::BackgroundProcess;
+using glissor_test::bin_path;
+using glissor_test::EventDaemon;
+using glissor_test::run_process;
+using hidsystem_test::RawClient;
+
+bool wait_until_answering(const std::string &path) {
+    for (int attempt = 0; attempt < 2500; ++attempt) {
+        if (glissor_test::socket_answers(path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+std::size_t line_count(const std::string &text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+TEST(DaemonLifecycle, TheSocketIsTheOwnersAloneAndShutdownSignalsRemoveIt) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        EventDaemon daemon;
+        struct stat status {};
+        ASSERT_EQ(lstat(daemon.socket_path().c_str(), &status), 0);
+        EXPECT_TRUE(S_ISSOCK(status.st_mode));
+        EXPECT_EQ(status.st_mode & 0777, 0600u);
+        EXPECT_EQ(status.st_uid, geteuid());
+
+        EXPECT_EQ(daemon.process().stop(sig), 0) << "signal " << sig;
+        EXPECT_FALSE(glissor_test::file_exists(daemon.socket_path())) << "signal " << sig;
+    }
+}
+
+TEST(DaemonLifecycle, ASecondDaemonOnALiveSocketRefusesWithOneLine) {
+    EventDaemon daemon;
+    auto second = run_process({bin_path("hidsystemd"), "--socket", daemon.socket_path()});
+    EXPECT_EQ(second.exit_code, 1);
+    EXPECT_EQ(line_count(second.err), 1u) << second.err;
+    EXPECT_NE(second.err.find(daemon.socket_path()), std::string::npos) << second.err;
+
+    // The first one is untouched.
+    RawClient client(daemon.socket_path());
+    EXPECT_EQ(client.ask("HELLO"), "HIDSYSTEM/1 OK hidsystemd");
+}
+
+TEST(DaemonLifecycle, AStaleSocketIsReplacedButNoOtherFile) {
+    glissor_test::TempDir dir;
+    std::string path = dir.path() + "/hidsystem.sock";
+    {
+        // A daemon that crashed leaves its socket behind.
+        BackgroundProcess crashed({bin_path("hidsystemd"), "--socket", path});
+        ASSERT_TRUE(wait_until_answering(path));
+        crashed.stop(SIGKILL);
+        ASSERT_TRUE(glissor_test::file_exists(path));
+    }
+    {
+        BackgroundProcess successor({bin_path("hidsystemd"), "--socket", path});
+        ASSERT_TRUE(wait_until_answering(path));
+        RawClient client(path);
+        EXPECT_EQ(client.ask("GET HIDMouseAcceleration"), "HIDSYSTEM/1 OK 00b00000");
+        EXPECT_EQ(successor.stop(SIGTERM), 0);
+    }
+    {
+        // A socket nobody listens on, with no lock file beside it.
+        std::string bare = dir.path() + "/bare.sock";
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, bare.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        close(fd);
+        BackgroundProcess successor({bin_path("hidsystemd"), "--socket", bare});
+        EXPECT_TRUE(wait_until_answering(bare));
+    }
+    std::string file = dir.path() + "/notes.txt";
+    glissor_test::write_file(file, "keep me");
+    auto refused = run_process({bin_path("hidsystemd"), "--socket", file});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(line_count(refused.err), 1u) << refused.err;
+    EXPECT_EQ(glissor_test::read_file(file), "keep me");
+}
+
+TEST(DaemonLifecycle, BadArgumentsGetTheUsageAndExitTwo) {
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--bogus"}, {"--socket"},
+                                                {"--refuse", "two words"}, {"--refuse", ""}}) {
+        arguments.insert(arguments.begin(), bin_path("hidsystemd"));
+        auto result = run_process(arguments);
+        EXPECT_EQ(result.exit_code, 2) << arguments[1];
+        EXPECT_NE(result.err.find("usage: hidsystemd"), std::string::npos) << result.err;
+    }
+}
+
+// What a connection from a process of another user gets: 0 served, 1
+// refused or dropped, 2 cannot even connect.
+int foreign_user_outcome(const std::string &path) {
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) _exit(2);
+        const char hello[] = "HIDSYSTEM/1 HELLO\n";
+        if (send(fd, hello, sizeof hello - 1, MSG_NOSIGNAL) < 0) _exit(1);
+        pollfd entry{fd, POLLIN, 0};
+        if (poll(&entry, 1, 3000) <= 0) _exit(4);
+        char reply[128] = {};
+        ssize_t got = recv(fd, reply, sizeof reply - 1, 0);
+        _exit(got > 0 && std::strncmp(reply, "HIDSYSTEM/1 OK", 14) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(DaemonLifecycle, AnotherUserIsKeptOutByTheModeAndByPeerCredentials) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run a process as another user";
+    EventDaemon daemon;
+    std::string directory = daemon.socket_path().substr(0, daemon.socket_path().rfind('/'));
+    ASSERT_EQ(chmod(directory.c_str(), 0755), 0);
+    EXPECT_EQ(foreign_user_outcome(daemon.socket_path()), 2) << "the socket's mode let another user connect";
+
+    // With the mode opened up, the peer check alone must keep them out.
+    ASSERT_EQ(chmod(daemon.socket_path().c_str(), 0666), 0);
+    EXPECT_EQ(foreign_user_outcome(daemon.socket_path()), 1);
+
+    RawClient owner(daemon.socket_path());
+    EXPECT_EQ(owner.ask("HELLO"), "HIDSYSTEM/1 OK hidsystemd");
+}
+
+}  // namespace

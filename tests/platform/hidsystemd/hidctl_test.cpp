@@ -1,0 +1,123 @@
+// hidctl against a real daemon, and without one.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "event_daemon.h"
+#include "raw_client.h"
+
+namespace {
+
+using glissor_test::bin_path;
+using glissor_test::EventDaemon;
+using glissor_test::run_process;
+using hidsystem_test::hex_of;
+using hidsystem_test::RawClient;
+
+// hidctl with the arguments, in an environment of env on top of ours.
+glissor_test::ProcessResult hidctl(std::vector<std::string> arguments,
+                                   const std::map<std::string, std::string> &env = {}) {
+    arguments.insert(arguments.begin(), bin_path("hidctl"));
+    glissor_test::ProcessOptions options;
+    options.env = env;
+    return run_process(arguments, options);
+}
+
+std::vector<std::string> fields_of(const std::string &line) {
+    std::istringstream words(line);
+    std::vector<std::string> fields;
+    for (std::string word; words >> word;) fields.push_back(word);
+    return fields;
+}
+
+std::vector<std::string> lines_of(const std::string &text) {
+    std::istringstream stream(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(Hidctl, LogPrintsTimeKeyAndValueInEachKindsFormat) {
+    EventDaemon daemon;
+    RawClient client(daemon.socket_path());
+    ASSERT_EQ(client.ask("ACCEL 9a9999999999f93f"), "HIDSYSTEM/1 OK");  // 1.6
+    ASSERT_EQ(client.ask("SET HIDMouseAcceleration " + hex_of(-65536)), "HIDSYSTEM/1 OK");
+    ASSERT_EQ(client.ask("SET HIDTrackpadAcceleration " + hex_of(98304)), "HIDSYSTEM/1 OK");
+    ASSERT_EQ(client.ask("SET HIDWheelBytes 00ff10"), "HIDSYSTEM/1 OK");
+
+    auto result = hidctl({"log"}, daemon.env());
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    auto lines = lines_of(result.out);
+    ASSERT_EQ(lines.size(), 4u) << result.out;
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"legacy-mouse-acceleration", "1.6000000000000001"},
+        {"HIDMouseAcceleration", "-65536"},
+        {"HIDTrackpadAcceleration", "98304"},
+        {"HIDWheelBytes", "0x00ff10"},
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        auto fields = fields_of(lines[i]);
+        ASSERT_EQ(fields.size(), 3u) << lines[i];
+        EXPECT_EQ(lines[i], fields[0] + " " + fields[1] + " " + fields[2]);
+        EXPECT_EQ(fields[1], expected[i].first);
+        EXPECT_EQ(fields[2], expected[i].second);
+        // Seconds, a dot, and exactly six digits of microseconds.
+        auto dot = fields[0].find('.');
+        ASSERT_NE(dot, std::string::npos);
+        EXPECT_EQ(fields[0].size() - dot - 1, 6u) << fields[0];
+        EXPECT_EQ(fields[0].find_first_not_of("0123456789."), std::string::npos) << fields[0];
+    }
+}
+
+TEST(Hidctl, GetPrintsOneValueAndFailsForAnUnknownKey) {
+    EventDaemon daemon;
+    RawClient client(daemon.socket_path());
+    ASSERT_EQ(client.ask("SET HIDTrackpadAcceleration " + hex_of(-2147483647 - 1)), "HIDSYSTEM/1 OK");
+    auto result = hidctl({"get", "HIDTrackpadAcceleration"}, daemon.env());
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.out, "-2147483648\n");
+
+    auto unknown = hidctl({"get", "HIDNoSuchThing"}, daemon.env());
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_TRUE(unknown.out.empty());
+    EXPECT_NE(unknown.err.find("HIDNoSuchThing"), std::string::npos) << unknown.err;
+
+    auto by_option = hidctl({"--socket", daemon.socket_path(), "get", "HIDMouseAcceleration"},
+                            {{"HIDSYSTEM_SOCKET", "/nonexistent/hid.sock"}});
+    EXPECT_EQ(by_option.out, "45056\n") << by_option.err;
+}
+
+TEST(Hidctl, PingAnswersOnlyWhenADaemonDoes) {
+    std::string path;
+    {
+        EventDaemon daemon;
+        path = daemon.socket_path();
+        auto ping = hidctl({"ping"}, daemon.env());
+        EXPECT_EQ(ping.exit_code, 0) << ping.err;
+    }
+    for (const std::vector<std::string> &command :
+         {std::vector<std::string>{"ping"}, {"log"}, {"get", "HIDMouseAcceleration"}}) {
+        auto result = hidctl(command, {{"HIDSYSTEM_SOCKET", path}});
+        EXPECT_NE(result.exit_code, 0) << command[0];
+        EXPECT_TRUE(result.out.empty()) << result.out;
+        EXPECT_EQ(lines_of(result.err).size(), 1u) << result.err;
+        EXPECT_NE(result.err.find(path), std::string::npos) << result.err;
+    }
+}
+
+TEST(Hidctl, BadUsagePrintsTheUsageAndExitsTwo) {
+    for (const std::vector<std::string> &arguments :
+         {std::vector<std::string>{}, {"get"}, {"get", "a", "b"}, {"log", "extra"}, {"frobnicate"}, {"--socket"},
+          {"get", "two words"}}) {
+        auto result = hidctl(arguments);
+        EXPECT_EQ(result.exit_code, 2) << result.err;
+        EXPECT_EQ(lines_of(result.err).size(), 1u) << result.err;
+    }
+    auto bare = hidctl({});
+    EXPECT_EQ(bare.err.rfind("usage: hidctl", 0), 0u) << bare.err;
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include "temp_home.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace glissor_test {
+
+ScopedEnv::ScopedEnv(const std::string &name, const std::string &value) : name_(name) {
+    if (const char *old = getenv(name.c_str())) old_ = old;
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_)
+        setenv(name_.c_str(), old_->c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+}
+
+TempDir::TempDir() {
+    const char *base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/glissor-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Restore permissions a test may have taken away, so removal succeeds.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored)) chmod(it->path().c_str(), 0700);
+    }
+    chmod(path_.c_str(), 0700);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+TempHome::TempHome()
+    : home_env_("HOME", root_.path()),
+      system_env_("CFPREFERENCES_SYSTEM_DIR", root_.path() + "/system-preferences") {}
+
+std::map<std::string, std::string> TempHome::env() const {
+    return {{"HOME", home()}, {"CFPREFERENCES_SYSTEM_DIR", system_dir()}};
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void write_file(const std::string &path, const std::string &content) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+bool file_exists(const std::string &path) { return std::filesystem::exists(path); }
+
+CFStringHolder::CFStringHolder(const char *text)
+    : ref(CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8)) {}
+
+CFStringHolder::~CFStringHolder() {
+    if (ref) CFRelease(ref);
+}
+
+std::string text_of(CFStringRef string) {
+    if (!string) return {};
+    CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(string), kCFStringEncodingUTF8) + 1;
+    std::string buffer(static_cast<size_t>(size), '\0');
+    if (!CFStringGetCString(string, buffer.data(), size, kCFStringEncodingUTF8)) return {};
+    buffer.resize(strlen(buffer.c_str()));
+    return buffer;
+}
+
+}  // namespace glissor_test
