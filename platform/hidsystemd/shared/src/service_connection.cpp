@@ -1,10 +1,7 @@
 #include <hidsystem/service_connection.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,25 +11,10 @@ namespace hidsystem {
 
 namespace {
 
-long long now_milliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-// Waits until fd is ready for events or the deadline passes.
-bool wait_for(int fd, short events, long long deadline) {
-    for (;;) {
-        long long left = deadline - now_milliseconds();
-        if (left <= 0) return false;
-        pollfd entry{fd, events, 0};
-        int ready = poll(&entry, 1, static_cast<int>(left));
-        if (ready > 0) return true;
-        if (ready < 0 && errno != EINTR) return false;
-    }
-}
-
-Exchange send_all(int fd, std::string_view data, long long deadline) {
+// The socket blocks, with the service timeout on every send and receive:
+// a reply that is already there costs one call, where a non-blocking
+// socket would add a failed read and a poll to every round trip.
+Exchange send_all(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -40,7 +22,7 @@ Exchange send_all(int fd, std::string_view data, long long deadline) {
         } else if (sent < 0 && errno == EINTR) {
             continue;
         } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!wait_for(fd, POLLOUT, deadline)) return Exchange::TimedOut;
+            return Exchange::TimedOut;
         } else {
             return Exchange::Lost;
         }
@@ -48,7 +30,7 @@ Exchange send_all(int fd, std::string_view data, long long deadline) {
     return Exchange::Replied;
 }
 
-Exchange receive_line(int fd, Line &reply, long long deadline) {
+Exchange receive_line(int fd, Line &reply) {
     std::span<char> storage = reply.storage();
     std::size_t length = 0;
     for (;;) {
@@ -66,9 +48,14 @@ Exchange receive_line(int fd, Line &reply, long long deadline) {
         }
         if (got == 0) return Exchange::Lost;
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return Exchange::Lost;
-        if (!wait_for(fd, POLLIN, deadline)) return Exchange::TimedOut;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? Exchange::TimedOut : Exchange::Lost;
     }
+}
+
+void set_timeouts(int fd, int milliseconds) {
+    timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
 }
 
 }  // namespace
@@ -81,8 +68,7 @@ int connect_to_service(const SocketPath &path, ErrorText &error) {
     }
     // A blocking connect waits for room in a busy service's backlog, but no
     // longer than the send timeout.
-    timeval timeout{kServiceTimeoutMilliseconds / 1000, (kServiceTimeoutMilliseconds % 1000) * 1000};
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    set_timeouts(fd, kServiceTimeoutMilliseconds);
     sockaddr_un address = socket_address(path);
     int rc;
     do {
@@ -93,15 +79,13 @@ int connect_to_service(const SocketPath &path, ErrorText &error) {
         close(fd);
         return -1;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     return fd;
 }
 
-Exchange exchange(int fd, std::string_view request, Line &reply, int timeout_milliseconds) {
-    long long deadline = now_milliseconds() + timeout_milliseconds;
-    Exchange sent = send_all(fd, request, deadline);
+Exchange exchange(int fd, std::string_view request, Line &reply) {
+    Exchange sent = send_all(fd, request);
     if (sent != Exchange::Replied) return sent;
-    return receive_line(fd, reply, deadline);
+    return receive_line(fd, reply);
 }
 
 const char *describe(Exchange result) {

@@ -14,7 +14,8 @@ namespace hidsystem {
 // How long a client waits for the service to accept it or to reply.
 inline constexpr int kServiceTimeoutMilliseconds = 2000;
 
-// A connected, non-blocking, close-on-exec socket, or -1 with the reason.
+// A connected, close-on-exec socket whose sends and receives give up after
+// kServiceTimeoutMilliseconds, or -1 with the reason.
 int connect_to_service(const SocketPath &path, ErrorText &error);
 
 enum class Exchange {
@@ -26,8 +27,7 @@ enum class Exchange {
 
 // Sends one request line (LF included) and reads one reply line. Anything
 // but Replied leaves the connection out of step: close it.
-Exchange exchange(int fd, std::string_view request, Line &reply,
-                  int timeout_milliseconds = kServiceTimeoutMilliseconds);
+Exchange exchange(int fd, std::string_view request, Line &reply);
 
 const char *describe(Exchange result);
 
