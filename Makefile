@@ -32,7 +32,8 @@ test-sanitize: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_DIR) -G $(GENERATOR) \
 	    -DCMAKE_BUILD_TYPE=Debug -DGLISSOR_SANITIZE=ON -DGLISSOR_WERROR=$(WERROR) > /dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
-	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --test-dir $(SANITIZE_DIR) -j $(JOBS) --output-on-failure
 
 bench: build

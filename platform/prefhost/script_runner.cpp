@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "control_text.h"
+#include "pane_snapshot.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ Status ScriptRunner::runCommand(const std::vector<std::string> &words) {
     if (command == "click") return click(words);
     if (command == "get") return get(words);
     if (command == "show") return show(words);
+    if (command == "snapshot") return snapshot(words);
     if (command == "leave" || command == "reload") return lifecycle(words);
     return Status::failure("unknown command '" + command + "'");
 }
@@ -112,6 +114,18 @@ Status ScriptRunner::show(const std::vector<std::string> &words) {
         for (const auto &[name, object] : session_.namedObjects())
             out_ << controlSummary(name, object) << '\n';
     });
+    return Status::success();
+}
+
+Status ScriptRunner::snapshot(const std::vector<std::string> &words) {
+    if (words.size() != 3) return wrongArguments("snapshot", "a view name and a file");
+    NSObject *object = session_.objectNamed(words[1]);
+    if (!object || !object->isKindOfClass(NSView::staticClass()))
+        return Status::failure("snapshot: no view named '" + words[1] + "'");
+    Status written = Status::success();
+    // Drawing runs pane code (drawRect:), in a pool like every call into it.
+    PaneSession::inPool([&] { written = writePaneSnapshot(static_cast<NSView *>(object), words[2]); });
+    if (!written.ok()) return Status::failure("snapshot: '" + words[1] + "': " + written.message());
     return Status::success();
 }
 

@@ -4,6 +4,8 @@
 //   click NAME       click a button (a checkbox toggles) and send its action
 //   get NAME         print the control's value
 //   show             print every named object with its class and value
+//   snapshot NAME FILE  render the named view (the main view's name: the whole
+//                    pane) into a PNG file at its frame's size
 //   leave            the user leaves the pane (didUnselect)
 //   reload           a fresh controller and main view (mainViewDidLoad again)
 //
@@ -32,6 +34,7 @@ private:
     Status click(const std::vector<std::string> &words);
     Status get(const std::vector<std::string> &words);
     Status show(const std::vector<std::string> &words);
+    Status snapshot(const std::vector<std::string> &words);
     Status lifecycle(const std::vector<std::string> &words);
     Status requireShown(const std::string &command) const;
     NSObject *control(const std::string &name, Status *status) const;

@@ -4,13 +4,28 @@
 #include <cstdio>
 #include <cstdlib>
 
-void ns_fatal(const char *format, ...) {
+namespace {
+
+__attribute__((format(printf, 1, 0))) void printLine(const char *format, va_list arguments) {
     std::fputs("AppKit: ", stderr);
-    va_list arguments;
-    va_start(arguments, format);
     std::vfprintf(stderr, format, arguments);
-    va_end(arguments);
     std::fputc('\n', stderr);
     std::fflush(stderr);
+}
+
+}  // namespace
+
+void ns_fatal(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    printLine(format, arguments);
+    va_end(arguments);
     std::abort();
+}
+
+void ns_warn(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    printLine(format, arguments);
+    va_end(arguments);
 }

@@ -1,6 +1,8 @@
 // The real prefhost binary driving the test pane bundle.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -166,6 +168,85 @@ TEST_F(PrefhostTest, CustomViewsMixedCheckboxesAndShow) {
                                  }));
 }
 
+namespace {
+
+// A PNG file read back; ARGB pixels addressed from the top-left.
+class Png {
+public:
+    explicit Png(const std::string &path) : image_(cairo_image_surface_create_from_png(path.c_str())) {}
+    ~Png() { cairo_surface_destroy(image_); }
+    Png(const Png &) = delete;
+    Png &operator=(const Png &) = delete;
+
+    bool ok() const { return cairo_surface_status(image_) == CAIRO_STATUS_SUCCESS; }
+    int width() const { return cairo_image_surface_get_width(image_); }
+    int height() const { return cairo_image_surface_get_height(image_); }
+    uint32_t at(int x, int y) const {
+        const unsigned char *row = cairo_image_surface_get_data(image_) + y * cairo_image_surface_get_stride(image_);
+        return reinterpret_cast<const uint32_t *>(row)[x];
+    }
+    // Pixels of the box whose red is below the limit (dark on a light look).
+    int darkIn(int left, int top, int right, int bottom, uint32_t limit = 128) const {
+        int count = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) count += ((at(x, y) >> 16) & 0xff) < limit;
+        return count;
+    }
+
+private:
+    cairo_surface_t *image_;
+};
+
+constexpr uint32_t kBlue = 0xff0000ff;
+constexpr uint32_t kWhite = 0xffffffff;
+// The window background, 0.925 grey.
+constexpr uint32_t kBackground = 0xffececec;
+
+}  // namespace
+
+TEST_F(PrefhostTest, SnapshotsShowThePaneAsAUserSeesIt) {
+    std::string before = dir.path() + "/before.png", after = dir.path() + "/after.png";
+    std::string checkbox = dir.path() + "/checkbox.png", curve = dir.path() + "/curve.png";
+    ProcessResult result = runScript("snapshot mainView " + before + "\n"
+                                     "set speedSlider 5\nset theSlider 4\nclick theCheckbox\n"
+                                     "snapshot mainView " + after + "\n"
+                                     "snapshot theCheckbox " + checkbox + "\n"
+                                     "snapshot curveView " + curve + "\n");
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    Png first(before), second(after), box(checkbox), bar(curve);
+    ASSERT_TRUE(first.ok() && second.ok() && box.ok() && bar.ok());
+    EXPECT_EQ(first.width(), 400);
+    EXPECT_EQ(first.height(), 200);
+    EXPECT_EQ(box.width(), 200);
+    EXPECT_EQ(box.height(), 24);
+    EXPECT_EQ(bar.width(), 110);
+    EXPECT_EQ(bar.height(), 110);
+
+    // The window behind everything; the custom view's bar rises from its
+    // bottom-left corner (250, 10 in the unflipped pane: row 190 from the top).
+    EXPECT_EQ(first.at(395, 5), kBackground);
+    EXPECT_EQ(first.at(255, 185), kBlue);
+    EXPECT_EQ(first.at(255, 135), kBackground) << "half the speed: 50 points tall";
+    EXPECT_EQ(second.at(255, 135), kBlue) << "full speed: 100 points tall";
+    EXPECT_EQ(second.at(255, 85), kBackground);
+    EXPECT_EQ(bar.at(5, 105), kBlue);
+    EXPECT_EQ(bar.at(5, 5), kBackground);
+
+    // theSlider (20, 160, 200 x 24; rows 16 to 40) moved from 1 to 4 of 0-4:
+    // the white knob leaves a quarter of the way and lands at the right end.
+    EXPECT_EQ(first.at(74, 28), kWhite);
+    EXPECT_LT((second.at(74, 28) >> 16) & 0xff, 128u) << "the track is filled up to the knob";
+    EXPECT_EQ(second.at(212, 28), kWhite);
+
+    // The checkbox (20, 120 in the pane: rows 56 to 80) filled once clicked,
+    // with its title beside it.
+    EXPECT_LT(first.darkIn(24, 62, 32, 74), 4);
+    EXPECT_GT(second.darkIn(24, 62, 32, 74), 40);
+    EXPECT_GT(box.darkIn(4, 6, 12, 18), 40);
+    EXPECT_GT(box.darkIn(20, 0, 200, 24), 20) << "the title's text";
+}
+
 TEST_F(PrefhostTest, AScriptFileWorksLikeStandardInput) {
     std::string script = dir.path() + "/steps.txt";
     write_file(script, "set accelSlider 2\nget accelSlider\n");
@@ -195,6 +276,11 @@ TEST_F(PrefhostTest, ScriptErrorsNameTheLineAndStopTheScript) {
         {"show all\n", "show takes nothing"},
         {"leave\nset theSlider 1\n", "<stdin>:2: set: the pane is not shown"},
         {"leave\nleave\n", "<stdin>:2: the pane is not shown"},
+        {"snapshot nope out.png\n", "<stdin>:1: snapshot: no view named 'nope'"},
+        {"snapshot mainView a.png b.png\n", "snapshot takes a view name and a file"},
+        {"snapshot mainView\n", "snapshot takes a view name and a file"},
+        {"snapshot theSlider /nonexistent-dir/out.png\n",
+         "snapshot: 'theSlider': cannot write /nonexistent-dir/out.png: No such file or directory"},
     };
     for (const Case &c : cases) {
         ProcessResult result = runScript(c.script);

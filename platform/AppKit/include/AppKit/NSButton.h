@@ -58,6 +58,9 @@ public:
     void setDoubleValue(double value) override;
     void setStringValue(NSString *value) override;
 
+    // Draws the control as the platform shows it, in a neutral light look.
+    void drawRect(NSRect dirtyRect) override;
+
 protected:
     ~NSButton() override;
 

@@ -26,6 +26,9 @@ public:
     // The mouse released: a slider that is not continuous sends its action now.
     void releaseKnob();
 
+    // Draws the control as the platform shows it, in a neutral light look.
+    void drawRect(NSRect dirtyRect) override;
+
 private:
     double clamped(double value) const;
     double min_ = 0;

@@ -24,6 +24,9 @@ public:
     BOOL isEditable() const { return editable_; }
     void setEditable(BOOL flag) { editable_ = flag; }
 
+    // Draws the control as the platform shows it, in a neutral light look.
+    void drawRect(NSRect dirtyRect) override;
+
 protected:
     ~NSTextField() override;
 

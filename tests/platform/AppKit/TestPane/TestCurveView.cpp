@@ -21,3 +21,8 @@ void TestCurveView::updateCurve(NSObject *) {
     std::printf("TestCurveView: updateCurve: speed %g accel %g\n", static_cast<double>(mySpeed),
                 static_cast<double>(myAccel));
 }
+
+void TestCurveView::drawRect(NSRect) {
+    NSColor::blueColor()->setFill();
+    NSBezierPath::bezierPathWithRect(NSMakeRect(0, 0, 10, 100.0 * static_cast<double>(mySpeed)))->fill();
+}

@@ -1,5 +1,7 @@
 // A custom view of the test pane, created by name from the interface file,
-// with outlets of its own and an action that reads them.
+// with outlets of its own and an action that reads them. It draws a blue
+// bar up its left edge, 100 x mySpeed points tall, so that a snapshot
+// shows where the view is and what state it is in.
 #pragma once
 
 #include <AppKit/AppKit.h>
@@ -15,4 +17,5 @@ public:
 
     TestCurveView *initWithFrame(NSRect frame) override;
     void updateCurve(NSObject *sender);
+    void drawRect(NSRect dirtyRect) override;
 };

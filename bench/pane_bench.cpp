@@ -1,0 +1,126 @@
+// The pane's two costs a user feels: one slider action (the label and a
+// setMouseFix round trip to the real event service), which repeats while a
+// knob is dragged, and loading the pane, from dlopen of the plug-in to the
+// end of mainViewDidLoad. Code once loaded stays loaded, so each load is
+// timed in a fresh process: this program run again with --load-once.
+#include "timing.h"
+
+#include "event_daemon.h"
+#include "process.h"
+#include "temp_home.h"
+
+#include <PreferencePanes/PreferencePanes.h>
+
+#include <sched.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+using namespace glissor_bench;
+
+namespace {
+
+const std::string kPaneBundle = std::string(GLISSOR_BUILD_DIR) + "/Glissor.prefPane";
+
+// A controller of the bundle's principal class showing its main view, as
+// the host makes it; nil when any step fails. The bundle is loaded first.
+NSPreferencePane *showPane(NSBundle *bundle) {
+    Class principal = bundle->principalClass();
+    if (!principal || !principal->isSubclassOfClass(NSPreferencePane::staticClass())) return nil;
+    auto *pane = static_cast<NSPreferencePane *>(principal->alloc())->initWithBundle(bundle);
+    if (pane && !pane->loadMainView()) {
+        pane->release();
+        return nil;
+    }
+    return pane;
+}
+
+NSBundle *paneBundle() { return NSBundle::bundleWithPath(NSString::stringWithUTF8String(kPaneBundle.c_str())); }
+
+// The child's part: one load, timed, printed in microseconds.
+int loadOnce() {
+    NSAutoreleasePool *pool = NSAutoreleasePool::alloc()->init();
+    NSBundle *bundle = paneBundle();
+    if (!bundle) return 1;
+    auto start = std::chrono::steady_clock::now();
+    NSPreferencePane *pane = bundle->load() ? showPane(bundle) : nil;
+    auto end = std::chrono::steady_clock::now();
+    if (!pane) return 1;
+    printf("%.1f\n", std::chrono::duration<double, std::micro>(end - start).count());
+    pane->release();
+    pool->drain();
+    return 0;
+}
+
+bool measureLoads(const char *self, size_t runs) {
+    std::vector<double> micros;
+    for (size_t i = 0; i < runs; ++i) {
+        auto result = glissor_test::run_process({self, "--load-once"});
+        if (result.exit_code != 0) {
+            fprintf(stderr, "pane_bench: the pane did not load: %s", result.err.c_str());
+            return false;
+        }
+        micros.push_back(std::stod(result.out));
+    }
+    std::sort(micros.begin(), micros.end());
+    Figures figures{micros[micros.size() / 2], micros[std::min(micros.size() - 1, micros.size() * 99 / 100)],
+                    micros.size()};
+    report("dlopen to end of mainViewDidLoad", figures);
+    return true;
+}
+
+// Slider actions sent as a drag sends them, each in a pool of its own as the
+// host runs them.
+bool measureSliderActions(NSPreferencePane *pane, const char *label) {
+    NSObject *object = pane->mainInterface()->objectNamed("theMouseSlider");
+    if (!object || !object->isKindOfClass(NSSlider::staticClass())) {
+        fprintf(stderr, "pane_bench: the interface has no slider theMouseSlider\n");
+        return false;
+    }
+    auto *slider = static_cast<NSSlider *>(object);
+    double value = 0.5;
+    Figures figures = measure(5000, [&] {
+        value = value > 2.9 ? 0.5 : value + 0.01;
+        NSAutoreleasePool *pool = NSAutoreleasePool::alloc()->init();
+        slider->dragKnobToValue(value);
+        pool->drain();
+    });
+    printf("-- %s\n", label);
+    report("mouseSliderMoved: (label and setMouseFix)", figures);
+    return true;
+}
+
+int measureAll(const char *self) {
+    glissor_test::TempHome home;
+    glissor_test::EventDaemon daemon;
+    if (!measureLoads(self, 40)) return 1;
+
+    NSAutoreleasePool *pool = NSAutoreleasePool::alloc()->init();
+    NSBundle *bundle = paneBundle();
+    NSPreferencePane *pane = bundle && bundle->load() ? showPane(bundle) : nil;
+    if (!pane) {
+        fprintf(stderr, "pane_bench: the pane did not load\n");
+        return 1;
+    }
+    bool ok = measureSliderActions(pane, "client and service placed by the scheduler");
+    // Client and service on one core skip the cross-core wake-up of every
+    // round trip; both placements are reported.
+    cpu_set_t oneCore;
+    CPU_ZERO(&oneCore);
+    CPU_SET(0, &oneCore);
+    if (ok && sched_setaffinity(daemon.process().pid(), sizeof oneCore, &oneCore) == 0 &&
+        sched_setaffinity(0, sizeof oneCore, &oneCore) == 0)
+        ok = measureSliderActions(pane, "client and service on one core");
+    pane->release();
+    pool->drain();
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--load-once") == 0) return loadOnce();
+    (void)argv;
+    return measureAll("/proc/self/exe");
+}

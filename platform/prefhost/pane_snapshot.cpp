@@ -1,0 +1,21 @@
+#include "pane_snapshot.h"
+
+#include <AppKit/AppKitRendering.h>
+
+void drawPaneView(NSView *view, cairo_t *cr) {
+    NSSize size = view->frame().size;
+    const NSColorComponents &background = NSColor::windowBackgroundColor()->components();
+    cairo_save(cr);
+    cairo_set_source_rgba(cr, background.red, background.green, background.blue, background.alpha);
+    cairo_rectangle(cr, 0, 0, size.width, size.height);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    NSRenderViewTree(view, cr);
+}
+
+Status writePaneSnapshot(NSView *view, const std::string &path) {
+    std::string error;
+    if (!NSRenderViewToPNG(view, NSColor::windowBackgroundColor(), path, &error))
+        return Status::failure(error);
+    return Status::success();
+}
