@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
 # The main job of `make run`: Glissor on a sandbox of its own under the
 # build directory (its own home, its own event service), so nobody's real
-# settings are touched. Everything it starts is stopped when it ends.
+# settings are touched. With a display it opens the pane in a window; with
+# none (or GLISSOR_WALKTHROUGH=1) it walks through a user's session and
+# prints what happens at each step. Everything it starts is stopped when it
+# ends.
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
-sandbox="$build/sandbox"
+sandbox=${GLISSOR_SANDBOX:-$build/sandbox}
 # shellcheck source=/dev/null
 source "$build/glissor.env"
 domain=$GLISSOR_PANE_IDENTIFIER
 bin="$build/bin"
+pane="$build/Glissor.prefPane"
+
+walkthrough=${GLISSOR_WALKTHROUGH:-}
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then walkthrough=1; fi
+# The walk-through always starts from a fresh sandbox, so that its output
+# reads the same every time; the window keeps what earlier runs stored.
+[ -n "$walkthrough" ] && rm -rf "$sandbox"
 
 mkdir -p "$sandbox/home" "$sandbox/system"
 export HOME="$sandbox/home"
@@ -23,10 +33,108 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-"$bin/hidsystemd" --socket "$HIDSYSTEM_SOCKET" &
-daemon_pid=$!
-for _ in $(seq 100); do "$bin/hidctl" ping >/dev/null 2>&1 && break; sleep 0.05; done
+start_event_service() {
+    "$bin/hidsystemd" --socket "$HIDSYSTEM_SOCKET" &
+    daemon_pid=$!
+    for _ in $(seq 100); do
+        "$bin/hidctl" ping >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    echo "run: the event service did not start on $HIDSYSTEM_SOCKET" >&2
+    exit 1
+}
 
-echo "Sandbox: $sandbox (home, preferences and event service of its own)"
-echo "Stored settings ($domain):"
-"$bin/defaults" read "$domain" 2>/dev/null || echo "  none yet: both speeds read as 1.0"
+indent() { sed 's/^/    /'; }
+step() { printf '\n%s\n' "$*"; }
+
+# The service's log from line $1 on, with times relative to its first entry
+# and the 16.16 fixed-point speeds also shown as factors.
+log_since() {
+    "$bin/hidctl" log | tail -n "+$1" | awk '
+        NR == 1 { start = $1 }
+        {
+            value = $3
+            if ($2 ~ /^HID.*Acceleration$/) value = sprintf("%-8s (%.2fx)", $3, $3 / 65536)
+            printf "+%.3f s  %-26s %s\n", $1 - start, $2, value
+        }' | indent
+}
+# How many times the log from line $1 on applied the speeds.
+applications_since() { "$bin/hidctl" log | tail -n "+$1" | grep -c ' legacy-mouse-acceleration '; }
+log_length() { "$bin/hidctl" log | wc -l; }
+
+stored_settings() {
+    "$bin/defaults" read "$domain" 2>/dev/null | indent || echo "    none stored: both speeds read as 1.0"
+}
+
+login_items() {
+    "$bin/defaults" read loginwindow AutoLaunchedApplicationDictionary 2>/dev/null | indent ||
+        echo "    (empty)"
+}
+
+simulated_login() {
+    local before
+    before=$(($(log_length) + 1))
+    "$bin/loginwindow" --wait 2>&1 | indent
+    step "The helper applied the stored speeds $(applications_since "$before") times, one second apart:"
+    log_since "$before"
+}
+
+script() { "$bin/prefhost" --script - "$pane"; }
+
+walk_through() {
+    local before picture="$sandbox/Glissor.png"
+    echo "Glissor walk-through on a fresh sandbox: $sandbox"
+    echo "(a home, preferences and an event service of its own; no display, so no window)"
+
+    step "1. The pane as first opened (nothing stored yet): name, class, value of each control"
+    echo "show" | script | indent
+
+    step "2. The mouse slider dragged to 2.5, then the trackpad slider to 0.5."
+    before=$(($(log_length) + 1))
+    printf 'set theMouseSlider 2.5\nget theMouseFactor\nset theTrackpadSlider 0.5\nget theTrackpadFactor\n' |
+        script | paste -sd' ' | sed 's/^/the factor labels now read: /' | indent
+    echo "The event service received (every move applies both speeds):"
+    log_since "$before"
+    echo "Nothing is stored yet:"
+    stored_settings
+
+    step "3. Leaving the pane stores both speeds. $domain now holds:"
+    printf 'set theMouseSlider 2.5\nset theTrackpadSlider 0.5\nleave\n' | script
+    stored_settings
+
+    step "4. The pane opened again, and \"Apply these speeds at every login\" ticked."
+    printf 'get theMouseFactor\nget theTrackpadFactor\nclick theCheckbox\nget theCheckbox\nsnapshot mainView %s\n' \
+        "$picture" | script | paste -sd' ' | sed 's/^/labels, then the checkbox after the click: /' | indent
+    echo "The login items list:"
+    login_items
+
+    step "5. A simulated login: the login window opens the login items."
+    simulated_login
+
+    step "A picture of the pane as it was in step 4: $picture"
+}
+
+window() {
+    echo "Glissor on a sandbox: $sandbox"
+    echo "(a home, preferences and an event service of its own)"
+    echo "Stored settings ($domain):"
+    stored_settings
+    echo
+    echo "Opening the pane. Drag the sliders: each move goes to the event service."
+    echo "Close the window to leave the pane; tick the checkbox first to see a login."
+    local before
+    before=$(($(log_length) + 1))
+    "$bin/prefhost" "$pane"
+    step "The event service received while the pane was open:"
+    log_since "$before"
+    step "Leaving the pane stored ($domain):"
+    stored_settings
+    if "$bin/defaults" read loginwindow AutoLaunchedApplicationDictionary 2>/dev/null |
+        grep -q GlissorHelper.app; then
+        step "The helper is a login item. A simulated login with the login window:"
+        simulated_login
+    fi
+}
+
+start_event_service
+if [ -n "$walkthrough" ]; then walk_through; else window; fi
