@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace glissor_bench {
@@ -17,11 +18,14 @@ struct Figures {
     size_t samples = 0;
 };
 
-inline Figures measure(size_t iterations, const std::function<void()> &call, size_t warmup = 50) {
+// pause: an untimed gap before each timed call, as between a user's events.
+inline Figures measure(size_t iterations, const std::function<void()> &call, size_t warmup = 50,
+                       std::chrono::microseconds pause = {}) {
     for (size_t i = 0; i < warmup; ++i) call();
     std::vector<double> micros;
     micros.reserve(iterations);
     for (size_t i = 0; i < iterations; ++i) {
+        if (pause.count() > 0) std::this_thread::sleep_for(pause);
         auto start = std::chrono::steady_clock::now();
         call();
         auto end = std::chrono::steady_clock::now();

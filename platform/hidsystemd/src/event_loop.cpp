@@ -1,5 +1,6 @@
 #include "event_loop.h"
 
+#include <sched.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -20,6 +21,16 @@ using hidsystem::kMaxClients;
 
 constexpr int kAcceptPauseMilliseconds = 100;
 constexpr int kAcceptsPerRound = 64;
+// After serving a request the loop stays awake this long, because a client
+// applying both speeds sends its next request within microseconds, and a
+// sleeping daemon on another core takes tens of microseconds to wake.
+constexpr long long kAwakeNanoseconds = 200'000;
+
+long long now_nanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 long long now_milliseconds() {
     timespec now{};
@@ -56,16 +67,23 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
     }
     for (;;) {
         prepare_poll();
-        int timeout = accept_paused_until_ ? kAcceptPauseMilliseconds : -1;
+        bool awake = now_nanoseconds() < awake_until_;
+        int timeout = awake ? 0 : accept_paused_until_ ? kAcceptPauseMilliseconds : -1;
         int ready = poll(poll_fds_.data(), poll_fds_.size(), timeout);
         if (ready < 0 && errno != EINTR) {
             error.set("poll failed: %s", std::strerror(errno));
             return false;
         }
+        if (ready == 0 && awake) sched_yield();
         if (ready <= 0) continue;
         if (poll_fds_[0].revents && shutdown_requested()) break;
-        for (std::size_t i = 2; i < poll_fds_.size(); ++i)
-            if (poll_fds_[i].revents) on_ready(*poll_owners_[i], poll_fds_[i].revents);
+        bool served = false;
+        for (std::size_t i = 2; i < poll_fds_.size(); ++i) {
+            if (!poll_fds_[i].revents) continue;
+            on_ready(*poll_owners_[i], poll_fds_[i].revents);
+            served = true;
+        }
+        if (served) awake_until_ = now_nanoseconds() + kAwakeNanoseconds;
         if (poll_fds_[1].revents) accept_clients();
     }
     for (ClientSlot &client : clients_) client.release();

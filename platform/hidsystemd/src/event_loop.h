@@ -42,6 +42,7 @@ private:
     std::vector<ClientSlot *> poll_owners_;
     // Set when accept() ran out of descriptors; the listener rests until then.
     long long accept_paused_until_ = 0;
+    long long awake_until_ = 0;  // CLOCK_MONOTONIC ns; 0: sleep in poll
 };
 
 }  // namespace hidsystemd

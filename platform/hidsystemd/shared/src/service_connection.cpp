@@ -1,19 +1,22 @@
 #include <hidsystem/service_connection.h>
 
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace hidsystem {
 
 namespace {
 
-// The socket blocks, with the service timeout on every send and receive:
-// a reply that is already there costs one call, where a non-blocking
-// socket would add a failed read and a poll to every round trip.
+// How long a client waits awake for a reply before it sleeps in recv.
+constexpr std::chrono::microseconds kAwakeWait{150};
+
+// The socket blocks, with the service timeout on every send and receive.
 Exchange send_all(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
@@ -30,12 +33,27 @@ Exchange send_all(int fd, std::string_view data) {
     return Exchange::Replied;
 }
 
+// A reply usually comes within tens of microseconds. Waking a thread that
+// sleeps in recv costs about as much again when the service runs on another
+// core, so the first wait is spent awake, yielding to anything else that
+// wants this core (the service itself, on a one-core machine).
+ssize_t receive_some(int fd, char *buffer, std::size_t size) {
+    auto deadline = std::chrono::steady_clock::now() + kAwakeWait;
+    for (;;) {
+        ssize_t got = recv(fd, buffer, size, MSG_DONTWAIT);
+        if (got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return got;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        sched_yield();
+    }
+    return recv(fd, buffer, size, 0);
+}
+
 Exchange receive_line(int fd, Line &reply) {
     std::span<char> storage = reply.storage();
     std::size_t length = 0;
     for (;;) {
         if (length == storage.size()) return Exchange::Garbled;
-        ssize_t got = recv(fd, storage.data() + length, storage.size() - length, 0);
+        ssize_t got = receive_some(fd, storage.data() + length, storage.size() - length);
         if (got > 0) {
             length += static_cast<std::size_t>(got);
             void *newline = std::memchr(storage.data(), '\n', length);
