@@ -71,6 +71,24 @@ void PaneSession::dragSlider(NSSlider *slider, double value) {
     });
 }
 
+void PaneSession::moveKnob(NSSlider *slider, double value) {
+    inPool([&] { slider->dragKnobToValue(value); });
+}
+
+void PaneSession::releaseKnob(NSSlider *slider) {
+    inPool([&] { slider->releaseKnob(); });
+}
+
+void PaneSession::enterText(NSTextField *field, const std::string &text) {
+    inPool([&] {
+        NSString *value = NSString::stringWithUTF8String(text.c_str());
+        // Text that is no valid UTF-8 gives no string; the field keeps its own.
+        if (!value) return;
+        field->setStringValue(value);
+        if (field->action()) field->sendAction_to(field->action(), field->target());
+    });
+}
+
 void PaneSession::click(NSButton *button) {
     inPool([&] { button->performClick(button); });
 }

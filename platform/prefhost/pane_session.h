@@ -4,8 +4,8 @@
 // an autorelease pool of its own that drains when the call returns, so
 // what the pane hands back without ownership lives exactly that long.
 //
-// Kept apart from any driver: the scripted mode uses it now, a window mode
-// can use it the same way.
+// Kept apart from any driver: the scripted mode and the window mode both
+// drive the pane through it.
 #pragma once
 
 #include <functional>
@@ -42,8 +42,16 @@ public:
     const std::vector<std::pair<std::string, NSObject *>> &namedObjects() const;
 
     // User input, each a pane action in a pool of its own.
+    // A whole drag that ends at the value: the action is sent once.
     void dragSlider(NSSlider *slider, double value);
+    // The parts of a drag, as a window sees them: the knob moved (a
+    // continuous slider sends its action) and the mouse released (a slider
+    // that is not continuous sends it).
+    void moveKnob(NSSlider *slider, double value);
+    void releaseKnob(NSSlider *slider);
     void click(NSButton *button);
+    // Text typed into a field and confirmed: the field's action is sent.
+    void enterText(NSTextField *field, const std::string &text);
 
     // Runs work in a pool that drains when it returns.
     static void inPool(const std::function<void()> &work);

@@ -1,6 +1,6 @@
 // The pane as a user sees it: the window's background, then a view tree on
-// it. Shared by the drivers: a window's drawing area calls drawPaneView
-// with its own cairo context; the scripted driver writes PNG files.
+// it. Shared by the drivers: the window paints its background with
+// paintWindowBackground; the scripted driver writes PNG files.
 #pragma once
 
 #include <AppKit/AppKit.h>
@@ -8,6 +8,10 @@
 #include <string>
 
 #include "status.h"
+
+// Paints the window background over a box of the size at the origin of
+// cr's user space.
+void paintWindowBackground(cairo_t *cr, NSSize size);
 
 // Paints the window background over the box of the view's frame size at
 // the origin of cr's user space (y-down), then draws the view and its

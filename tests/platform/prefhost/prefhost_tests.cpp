@@ -338,7 +338,7 @@ TEST_F(PrefhostTest, ACopiedPaneFindsItsOwnBundle) {
 
 TEST_F(PrefhostTest, AWrongCommandLineShowsTheUsage) {
     for (const std::vector<std::string> &arguments :
-         {std::vector<std::string>{}, {TEST_PANE_BUNDLE}, {"--script"}, {"--script", "-"},
+         {std::vector<std::string>{}, {"--exit-after-first-frame"}, {"--script"}, {"--script", "-"},
           {"--frob", TEST_PANE_BUNDLE}, {"--script", "-", "a.prefPane", "b.prefPane"}}) {
         std::vector<std::string> argv = {bin_path("prefhost")};
         argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -1,0 +1,122 @@
+#include "pane_window.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "pane_snapshot.h"
+#include "widget_tree.h"
+
+namespace {
+
+bool isSet(const char *name) {
+    const char *value = std::getenv(name);
+    return value && *value;
+}
+
+class PaneWindow {
+public:
+    PaneWindow(PaneSession &session, const WindowOptions &options)
+        : session_(session), options_(options), tree_(session.mainView(), session) {
+        window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_title(GTK_WINDOW(window_), options.title.c_str());
+        gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
+        // The background under the pane, as the snapshots show it; the
+        // views' widgets go on top.
+        NSSize size = session.mainView()->frame().size;
+        GtkWidget *background = gtk_layout_new(nullptr, nullptr);
+        gtk_widget_set_size_request(background, static_cast<int>(std::ceil(size.width)),
+                                    static_cast<int>(std::ceil(size.height)));
+        g_signal_connect(background, "draw", G_CALLBACK(onDrawBackground), this);
+        gtk_layout_put(GTK_LAYOUT(background), tree_.root(), 0, 0);
+        gtk_container_add(GTK_CONTAINER(window_), background);
+        g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+        // A window destroyed from outside (not asked to close) is gone all
+        // the same: the user has left the pane, and the host must not wait on.
+        g_signal_connect(window_, "destroy-event", G_CALLBACK(onDelete), this);
+        g_signal_connect_after(window_, "draw", G_CALLBACK(onDrawn), this);
+    }
+
+    ~PaneWindow() { gtk_widget_destroy(window_); }
+    PaneWindow(const PaneWindow &) = delete;
+    PaneWindow &operator=(const PaneWindow &) = delete;
+
+    void run() {
+        gtk_widget_show_all(window_);
+        gtk_main();
+    }
+
+private:
+    // The user leaves the pane; the window goes when run() returns.
+    void close() {
+        if (closed_) return;
+        closed_ = true;
+        (void)session_.leave();  // the pane is shown until now: nothing to refuse
+        gtk_main_quit();
+    }
+
+    static gboolean onDelete(GtkWidget *, GdkEvent *, gpointer data) {
+        static_cast<PaneWindow *>(data)->close();
+        return TRUE;  // not destroyed by GTK: the widgets outlive the pane calls
+    }
+
+    static gboolean onDrawBackground(GtkWidget *, cairo_t *cr, gpointer data) {
+        auto *self = static_cast<PaneWindow *>(data);
+        paintWindowBackground(cr, self->session_.mainView()->frame().size);
+        return FALSE;
+    }
+
+    // The first draw of the window's content; the frame is shown once the
+    // frame clock's paint phase ends.
+    static gboolean onDrawn(GtkWidget *widget, cairo_t *, gpointer data) {
+        auto *self = static_cast<PaneWindow *>(data);
+        if (self->drawn_) return FALSE;
+        self->drawn_ = true;
+        GdkFrameClock *clock = gtk_widget_get_frame_clock(widget);
+        if (clock) self->afterPaint_ = g_signal_connect(clock, "after-paint", G_CALLBACK(onAfterPaint), self);
+        return FALSE;
+    }
+
+    static void onAfterPaint(GdkFrameClock *clock, gpointer data) {
+        auto *self = static_cast<PaneWindow *>(data);
+        g_signal_handler_disconnect(clock, self->afterPaint_);
+        if (!self->options_.exitAfterFirstFrame) return;
+        gdk_display_flush(gtk_widget_get_display(self->window_));
+        std::chrono::duration<double, std::milli> elapsed =
+            std::chrono::steady_clock::now() - self->options_.started;
+        std::printf("prefhost: first frame after %.1f ms\n", elapsed.count());
+        std::fflush(stdout);
+        self->close();
+    }
+
+    PaneSession &session_;
+    const WindowOptions &options_;
+    WidgetTree tree_;
+    GtkWidget *window_ = nullptr;
+    bool drawn_ = false;
+    bool closed_ = false;
+    gulong afterPaint_ = 0;
+};
+
+}  // namespace
+
+bool openDisplay(std::string *error) {
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
+        *error = "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                 "give --script FILE to run without one";
+        return false;
+    }
+    if (!gtk_init_check(nullptr, nullptr)) {
+        const char *name = isSet("DISPLAY") ? std::getenv("DISPLAY") : std::getenv("WAYLAND_DISPLAY");
+        *error = std::string("cannot open the display '") + name + "'";
+        return false;
+    }
+    return true;
+}
+
+Status runPaneWindow(PaneSession &session, const WindowOptions &options) {
+    if (!session.isShown() || !session.mainView()) return Status::failure("the pane is not shown");
+    PaneWindow window(session, options);
+    window.run();
+    return Status::success();
+}
