@@ -1,6 +1,5 @@
 # prefhost's window: from starting the program to its first frame, under a
 # private Xvfb (the window tests' X server helper).
-pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 glissor_add_benchmark(window_first_frame
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_first_frame.cpp
             ${CMAKE_SOURCE_DIR}/tests/platform/prefhost/x_display.cpp

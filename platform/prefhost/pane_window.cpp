@@ -6,6 +6,7 @@
 
 #include "pane_snapshot.h"
 #include "widget_tree.h"
+#include "x_errors.h"
 
 namespace {
 
@@ -111,6 +112,7 @@ bool openDisplay(std::string *error) {
         *error = std::string("cannot open the display '") + name + "'";
         return false;
     }
+    tolerateVanishedWindows();
     return true;
 }
 
