@@ -4,7 +4,7 @@ set -euo pipefail
 build=${1:-build}
 echo "machine: $(lscpu | sed -n 's/^Model name:[[:space:]]*//p'), $(nproc) cores"
 for bench in "$build"/bench/*; do
-    [ -x "$bench" ] || continue
+    [ -f "$bench" ] && [ -x "$bench" ] || continue
     echo "== $(basename "$bench")"
     "$bench"
 done

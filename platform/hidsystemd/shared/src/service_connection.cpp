@@ -14,7 +14,7 @@ namespace hidsystem {
 namespace {
 
 // How long a client waits awake for a reply before it sleeps in recv.
-constexpr std::chrono::microseconds kAwakeWait{150};
+constexpr std::chrono::microseconds kAwakeWait{1000};
 
 // The socket blocks, with the service timeout on every send and receive.
 Exchange send_all(int fd, std::string_view data) {
