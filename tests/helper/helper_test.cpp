@@ -17,23 +17,17 @@ std::map<std::string, std::string> merged(std::map<std::string, std::string> a,
     return a;
 }
 
-void defaults_write(const TempHome &home, const std::string &key, const std::string &value) {
-    auto result = run_process({bin_path("defaults"), "write", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, key, "-float", value},
-                              {.env = home.env()});
-    ASSERT_EQ(result.exit_code, 0) << result.err;
-}
-
 TEST(LoginHelper, AppliesTheSettingsReadAtStartSixTimesASecondApart) {
     TempHome home;
     EventDaemon daemon;
-    defaults_write(home, "MouseSpeed", "1.5");
+    glissor_test::store_pane_float(home, "MouseSpeed", "1.5");
     auto env = merged(home.env(), daemon.env());
 
     BackgroundProcess helper({kHelper, "ignored-argument"}, env);
     // Settings changed while it runs wait for the next login.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    defaults_write(home, "MouseSpeed", "3");
-    defaults_write(home, "TrackpadSpeed", "3");
+    glissor_test::store_pane_float(home, "MouseSpeed", "3");
+    glissor_test::store_pane_float(home, "TrackpadSpeed", "3");
     ASSERT_EQ(helper.wait(std::chrono::seconds(15)), 0);
 
     auto log = daemon.log();

@@ -1,5 +1,7 @@
 #include "temp_home.h"
 
+#include "process.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +83,12 @@ std::string text_of(CFStringRef string) {
     if (!CFStringGetCString(string, buffer.data(), size, kCFStringEncodingUTF8)) return {};
     buffer.resize(strlen(buffer.c_str()));
     return buffer;
+}
+
+void store_pane_float(const TempHome &home, const std::string &key, const std::string &value) {
+    auto result = run_process({bin_path("defaults"), "write", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, key, "-float", value},
+                              {.env = home.env()});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
 }
 
 }  // namespace glissor_test

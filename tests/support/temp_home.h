@@ -67,6 +67,10 @@ private:
     CFIndex live_at_start_ = 0;
 };
 
+// `defaults write` of one float in the pane's domain in the home; the test
+// fails when it does not succeed.
+void store_pane_float(const TempHome &home, const std::string &key, const std::string &value);
+
 // Reads and writes whole files.
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &content);

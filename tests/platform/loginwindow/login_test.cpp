@@ -14,20 +14,14 @@ using testing::HasSubstr;
 
 namespace {
 
-void defaults_write_float(const TempHome &home, const std::string &key, const std::string &value) {
-    auto result = run_process({bin_path("defaults"), "write", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, key, "-float", value},
-                              {.env = home.env()});
-    ASSERT_EQ(result.exit_code, 0) << result.err;
-}
-
 TEST(Login, TheLoginWindowStartsTheListedHelperWhichAppliesTheStoredSpeedsSixTimes) {
     TempHome home;
     EventDaemon daemon;
     std::string helper = std::string(GLISSOR_BUILD_DIR) + "/GlissorHelper.app";
     ASSERT_TRUE(AddLoginItemWithPropertiesToUser(kCFPreferencesCurrentUser,
                                                  loginwindow_test::cf_string(helper).get(), 1));
-    defaults_write_float(home, "MouseSpeed", "1.5");
-    defaults_write_float(home, "TrackpadSpeed", "2.25");
+    glissor_test::store_pane_float(home, "MouseSpeed", "1.5");
+    glissor_test::store_pane_float(home, "TrackpadSpeed", "2.25");
 
     auto env = home.env();
     env.merge(daemon.env());
