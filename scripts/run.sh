@@ -47,10 +47,15 @@ start_event_service() {
 indent() { sed 's/^/    /'; }
 step() { printf '\n%s\n' "$*"; }
 
-# The service's log from line $1 on, with times relative to its first entry
-# and the 16.16 fixed-point speeds also shown as factors.
+# The service keeps its last 256 changes, so a place in its log is a time,
+# not a line number: log_mark is the time of the newest entry (0 for none).
+log_mark() { "$bin/hidctl" log | awk 'END { print (NR ? $1 : 0) }'; }
+log_after() { "$bin/hidctl" log | awk -v mark="$1" '$1 > mark'; }
+
+# The log after the mark $1, with times relative to its first entry and the
+# 16.16 fixed-point speeds also shown as factors.
 log_since() {
-    "$bin/hidctl" log | tail -n "+$1" | awk '
+    log_after "$1" | awk '
         NR == 1 { start = $1 }
         {
             value = $3
@@ -58,9 +63,8 @@ log_since() {
             printf "+%.3f s  %-26s %s\n", $1 - start, $2, value
         }' | indent
 }
-# How many times the log from line $1 on applied the speeds.
-applications_since() { "$bin/hidctl" log | tail -n "+$1" | grep -c ' legacy-mouse-acceleration '; }
-log_length() { "$bin/hidctl" log | wc -l; }
+# How many times the log after the mark $1 applied the speeds.
+applications_since() { log_after "$1" | grep -c ' legacy-mouse-acceleration '; }
 
 stored_settings() {
     "$bin/defaults" read "$domain" 2>/dev/null | indent || echo "    none stored: both speeds read as 1.0"
@@ -73,7 +77,7 @@ login_items() {
 
 simulated_login() {
     local before
-    before=$(($(log_length) + 1))
+    before=$(log_mark)
     "$bin/loginwindow" --wait 2>&1 | indent
     step "The helper applied the stored speeds $(applications_since "$before") times, one second apart:"
     log_since "$before"
@@ -90,7 +94,7 @@ walk_through() {
     echo "show" | script | indent
 
     step "2. The mouse slider dragged to 2.5, then the trackpad slider to 0.5."
-    before=$(($(log_length) + 1))
+    before=$(log_mark)
     printf 'set theMouseSlider 2.5\nget theMouseFactor\nset theTrackpadSlider 0.5\nget theTrackpadFactor\n' |
         script | paste -sd' ' | sed 's/^/the factor labels now read: /' | indent
     echo "The event service received (every move applies both speeds):"
@@ -123,7 +127,7 @@ window() {
     echo "Opening the pane. Drag the sliders: each move goes to the event service."
     echo "Close the window to leave the pane; tick the checkbox first to see a login."
     local before
-    before=$(($(log_length) + 1))
+    before=$(log_mark)
     "$bin/prefhost" "$pane"
     step "The event service received while the pane was open:"
     log_since "$before"
