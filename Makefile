@@ -4,6 +4,11 @@ SANITIZE_DIR   ?= build-sanitize
 GENERATOR      ?= Ninja
 JOBS           ?= 2
 WERROR         ?= ON
+# Rebuilds after a branch switch or in a second checkout reuse earlier work when ccache is there.
+LAUNCHER       ?= $(shell command -v ccache 2>/dev/null)
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
+LAUNCHER_FLAGS := $(if $(LAUNCHER),-DCMAKE_C_COMPILER_LAUNCHER=$(LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER))
 
 .PHONY: all deps configure build run test test-main test-sanitize bench clean
 
@@ -14,7 +19,7 @@ deps:
 
 configure: deps
 	@cmake -S . -B $(BUILD_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DGLISSOR_WERROR=$(WERROR) > /dev/null
+	    -DGLISSOR_WERROR=$(WERROR) $(LAUNCHER_FLAGS) > /dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -30,7 +35,7 @@ test-main: build
 # The whole suite again, built with clang under ASan and UBSan.
 test-sanitize: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_DIR) -G $(GENERATOR) \
-	    -DCMAKE_BUILD_TYPE=Debug -DGLISSOR_SANITIZE=ON -DGLISSOR_WERROR=$(WERROR) > /dev/null
+	    -DCMAKE_BUILD_TYPE=Debug -DGLISSOR_SANITIZE=ON -DGLISSOR_WERROR=$(WERROR) $(LAUNCHER_FLAGS) > /dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1 \
