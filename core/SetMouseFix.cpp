@@ -3,6 +3,7 @@
 #include "MouseFix.h"
 
 #include <IOKit/hidsystem/IOHIDLib.h>
+#include <IOKit/hidsystem/IOHIDParameter.h>
 #include <IOKit/hidsystem/event_status_driver.h>
 
 namespace {
@@ -21,9 +22,9 @@ extern "C" int setMouseFix(float mouse, float trackpad) {
 
     (void)IOHIDSetMouseAcceleration(handle, static_cast<double>(mouse));  // legacy call; result unused
     int status = kMouseFixSuccess;
-    if (!sendFixedParameter(handle, CFSTR("HIDMouseAcceleration"), mouse))
+    if (!sendFixedParameter(handle, CFSTR(kIOHIDMouseAccelerationType), mouse))
         status = kMouseFixMouseRefused;  // the trackpad is not sent then
-    else if (!sendFixedParameter(handle, CFSTR("HIDTrackpadAcceleration"), trackpad))
+    else if (!sendFixedParameter(handle, CFSTR(kIOHIDTrackpadAccelerationType), trackpad))
         status = kMouseFixTrackpadRefused;
 
     NXCloseEventStatus(handle);

@@ -1,17 +1,16 @@
 // Reading the stored speeds.
 #include "MouseFix.h"
 #include "PaneIdentifier.h"
+#include "SpeedSettings.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 
 namespace {
 
-const float kDefaultSpeed = 1.0f;
-
 // The setting under key in the pane's domain; 1.0 when it is absent or is
 // not a number. A number of another width is converted to float.
 float readSpeedPref(CFStringRef key) {
-    float result = kDefaultSpeed;
+    float result = kGlissorDefaultSpeed;
     CFPropertyListRef value = CFPreferencesCopyAppValue(key, kGlissorPaneIdentifier);
     if (!value) return result;
     if (CFGetTypeID(value) == CFNumberGetTypeID())
@@ -22,6 +21,6 @@ float readSpeedPref(CFStringRef key) {
 
 }  // namespace
 
-extern "C" float readMousePref(void) { return readSpeedPref(CFSTR("MouseSpeed")); }
+extern "C" float readMousePref(void) { return readSpeedPref(CFSTR(kGlissorMouseSpeedKey)); }
 
-extern "C" float readTrackpadPref(void) { return readSpeedPref(CFSTR("TrackpadSpeed")); }
+extern "C" float readTrackpadPref(void) { return readSpeedPref(CFSTR(kGlissorTrackpadSpeedKey)); }

@@ -1,5 +1,7 @@
 #include "ArcView.h"
 
+#include "SliderValue.h"
+
 NS_REGISTER_CLASS(ArcView, NSView)
 NS_OUTLET(ArcView, theSpeed)
 NS_OUTLET(ArcView, theAccel)
@@ -12,8 +14,6 @@ constexpr double kDrawingSpace = 100.0;
 constexpr double kMargin = 5.0;
 constexpr double kLineWidth = 6.0;
 
-float sliderValue(NSSlider *slider) { return slider ? slider->floatValue() : 0.0f; }
-
 }  // namespace
 
 ArcView *ArcView::initWithFrame(NSRect frame) {
@@ -24,8 +24,8 @@ ArcView *ArcView::initWithFrame(NSRect frame) {
 }
 
 void ArcView::updateCurve(NSObject *) {
-    mySpeed = sliderValue(theSpeed) / 5.0f;
-    myAccel = sliderValue(theAccel) * 0.5f;
+    mySpeed = sliderValueOrZero(theSpeed) / 5.0f;
+    myAccel = sliderValueOrZero(theAccel) * 0.5f;
     setNeedsDisplay(YES);
 }
 

@@ -5,6 +5,8 @@
 #include "CFRef.h"
 #include "LoginItems.h"
 #include "MouseFix.h"
+#include "SliderValue.h"
+#include "SpeedSettings.h"
 
 NS_REGISTER_CLASS(GlissorPref, NSPreferencePane)
 NS_OUTLET(GlissorPref, theCheckbox)
@@ -19,8 +21,6 @@ NS_SELECTORS(GlissorPref, "buildFeedbackString:", "changeStartupItem:removeItem:
              "checkStartupItem")
 
 namespace {
-
-const float kDefaultSpeed = 1.0f;
 
 // The helper's name in the login items list: only the last path piece
 // counts, so a helper of that name anywhere on disk is "registered".
@@ -46,15 +46,11 @@ NSString *helperPathOf(Class cls) {
 // and leave the default.
 float storedSpeed(NSDictionary *stored, NSString *key) {
     NSObject *value = stored->objectForKey(key);
-    if (!value || !value->respondsToSelector("floatValue")) return kDefaultSpeed;
+    if (!value || !value->respondsToSelector("floatValue")) return kGlissorDefaultSpeed;
     return value->floatValue();
 }
 
-// An outlet the interface file leaves unset is nil, and on the platform a
-// message to nil does nothing (a value read from it is 0). These keep that
-// rule where C++ would dereference.
-float sliderValue(const NSSlider *slider) { return slider ? slider->floatValue() : 0.0f; }
-
+// An unset outlet is nil, and a message to nil does nothing.
 void setSlider(NSSlider *slider, float value) {
     if (slider) slider->setFloatValue(value);
 }
@@ -87,6 +83,20 @@ int indexOfHelperItem(CFStringRef user) {
     return -1;
 }
 
+enum class MovedSlider { Mouse, Trackpad };
+
+// Either slider's action: both speeds are read and sent together, mouse
+// first; only the moved slider's label changes.
+void applyBothSpeeds(GlissorPref *pane, MovedSlider moved) {
+    float mouse = sliderValueOrZero(pane->theMouseSlider);
+    float trackpad = sliderValueOrZero(pane->theTrackpadSlider);
+    if (moved == MovedSlider::Mouse)
+        setLabel(pane->theMouseFactor, pane->buildFeedbackString(mouse));
+    else
+        setLabel(pane->theTrackpadFactor, pane->buildFeedbackString(trackpad));
+    (void)setMouseFix(mouse, trackpad);
+}
+
 }  // namespace
 
 NSString *GlissorPref::buildFeedbackString(float value) {
@@ -113,13 +123,13 @@ BOOL GlissorPref::checkStartupItem() { return changeStartupItem_removeItem(NO, N
 void GlissorPref::mainViewDidLoad() {
     NSString *identifier = paneIdentifierOf(getClass());
     NSDictionary *stored = NSUserDefaults::standardUserDefaults()->persistentDomainForName(identifier);
-    float mouse = kDefaultSpeed;
-    float trackpad = kDefaultSpeed;
+    float mouse = kGlissorDefaultSpeed;
+    float trackpad = kGlissorDefaultSpeed;
     // Each label shows the value read, even where the slider cannot hold it.
-    if (stored) mouse = storedSpeed(stored, NSSTR("MouseSpeed"));
+    if (stored) mouse = storedSpeed(stored, NSSTR(kGlissorMouseSpeedKey));
     setSlider(theMouseSlider, mouse);
     setLabel(theMouseFactor, buildFeedbackString(mouse));
-    if (stored) trackpad = storedSpeed(stored, NSSTR("TrackpadSpeed"));
+    if (stored) trackpad = storedSpeed(stored, NSSTR(kGlissorTrackpadSpeedKey));
     setSlider(theTrackpadSlider, trackpad);
     setLabel(theTrackpadFactor, buildFeedbackString(trackpad));
     BOOL registered = checkStartupItem();
@@ -133,28 +143,18 @@ void GlissorPref::checkboxClicked(NSObject *sender) {
     setStartupItem(static_cast<NSButton *>(sender)->state() != NSControlStateValueOff ? YES : NO);
 }
 
-void GlissorPref::mouseSliderMoved(NSObject *) {
-    float mouse = sliderValue(theMouseSlider);
-    float trackpad = sliderValue(theTrackpadSlider);
-    setLabel(theMouseFactor, buildFeedbackString(mouse));
-    (void)setMouseFix(mouse, trackpad);
-}
+void GlissorPref::mouseSliderMoved(NSObject *) { applyBothSpeeds(this, MovedSlider::Mouse); }
 
-void GlissorPref::trackpadSliderMoved(NSObject *) {
-    float mouse = sliderValue(theMouseSlider);
-    float trackpad = sliderValue(theTrackpadSlider);
-    setLabel(theTrackpadFactor, buildFeedbackString(trackpad));
-    (void)setMouseFix(mouse, trackpad);
-}
+void GlissorPref::trackpadSliderMoved(NSObject *) { applyBothSpeeds(this, MovedSlider::Trackpad); }
 
 void GlissorPref::didUnselect() {
     NSString *identifier = paneIdentifierOf(getClass());
     // A bundle without an identifier names no domain to store in.
     if (!identifier) return;
     CFStringRef domain = identifier->cfString();
-    CFRef<CFNumberRef> mouse = makeSpeedNumber(sliderValue(theMouseSlider));
-    storeSpeed(CFSTR("MouseSpeed"), mouse, domain);
-    CFRef<CFNumberRef> trackpad = makeSpeedNumber(sliderValue(theTrackpadSlider));
-    storeSpeed(CFSTR("TrackpadSpeed"), trackpad, domain);
+    CFRef<CFNumberRef> mouse = makeSpeedNumber(sliderValueOrZero(theMouseSlider));
+    storeSpeed(CFSTR(kGlissorMouseSpeedKey), mouse, domain);
+    CFRef<CFNumberRef> trackpad = makeSpeedNumber(sliderValueOrZero(theTrackpadSlider));
+    storeSpeed(CFSTR(kGlissorTrackpadSpeedKey), trackpad, domain);
     (void)CFPreferencesAppSynchronize(domain);
 }  // both numbers are released here
