@@ -3,9 +3,11 @@
 #include "process.h"
 
 #include <PreferencePanes/PreferencePanes.h>
+#include <cxxabi.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 using namespace glissor_test;
@@ -73,3 +75,45 @@ TEST(Deliverables, TheBuiltBundleDeclaresThePaneIdentifierItsClassAndItsResource
 }
 
 }  // namespace
+
+namespace {
+
+std::string demangled(const std::string &name) {
+    int status = 0;
+    char *text = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status);
+    std::string result = status == 0 && text ? text : name;
+    std::free(text);
+    return result;
+}
+
+bool starts_with_any(const std::string &name, const std::vector<std::string> &prefixes) {
+    for (const auto &prefix : prefixes)
+        if (name.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+// Linker-made markers that every shared object carries.
+bool is_linker_marker(const std::string &name) { return name == "_edata" || name == "_end" || name == "__bss_start"; }
+
+}  // namespace
+
+// A library that leaks its private names (a template instance of the C++
+// runtime, an internal helper) lets a caller bind to them by accident.
+TEST(Deliverables, EveryFrameworkLibraryExportsOnlyItsApi) {
+    const std::string lib = GLISSOR_LIB_DIR;
+    const std::vector<std::pair<std::string, std::vector<std::string>>> libraries = {
+        {lib + "/libCoreFoundation.so", {"CF", "kCF", "__CFStringMakeConstantString"}},
+        {lib + "/libIOKit.so", {"NX", "IOHID"}},
+        {lib + "/libAppKit.so",
+         {"NS", "typeinfo for NS", "typeinfo name for NS", "vtable for NS", "guard variable for NS"}},
+        {lib + "/prefhost-window.so", {"prefhostWindowMain"}},
+    };
+    for (const auto &[file, prefixes] : libraries) {
+        auto names = exported_names(file);
+        EXPECT_FALSE(names.empty()) << file;
+        for (const auto &name : names) {
+            if (is_linker_marker(name)) continue;
+            EXPECT_TRUE(starts_with_any(demangled(name), prefixes)) << file << " exports " << demangled(name);
+        }
+    }
+}
