@@ -1,5 +1,5 @@
 // NSObject: reference counting, class queries and messages by name.
-#include <AppKit/AppKitTesting.h>
+#include <Foundation/FoundationTesting.h>
 #include <Foundation/NSAutoreleasePool.h>
 #include <Foundation/NSObject.h>
 #include <Foundation/NSString.h>

@@ -1,15 +1,13 @@
-// AppKitTesting.h: test-only hooks into the object runtime and drawing.
-// Not for system code.
+// AppKitTesting.h: test-only hooks into drawing, and the object runtime's
+// (FoundationTesting.h). Not for system code.
 #pragma once
 
 #include <AppKit/NSBezierPath.h>
 #include <AppKit/NSColor.h>
+#include <Foundation/FoundationTesting.h>
 
 #include <string>
 #include <vector>
-
-// Objects allocated and not yet deleted (immortal ones excluded).
-NS_EXPORT long NSTestingLiveObjectCount();
 
 // One path element with its points (see elementAtIndex:associatedPoints:).
 struct NSTestingPathElement {
