@@ -34,8 +34,13 @@ constexpr const char *kHelp =
     "Exit status: 0 on success, 1 when the service cannot be reached or refuses,\n"
     "2 for bad usage.\n";
 
-int usage(const char *problem, const char *detail = "") {
-    std::fprintf(stderr, "hidctl: %s%s\n%s\n", problem, detail, kUsage);
+// One line on stderr: the usage alone when nothing was asked, else the
+// problem with the usage after it.
+int usage(const char *problem = nullptr, const char *detail = "") {
+    if (problem)
+        std::fprintf(stderr, "hidctl: %s%s (%s)\n", problem, detail, kUsage);
+    else
+        std::fprintf(stderr, "%s\n", kUsage);
     return 2;
 }
 
@@ -68,7 +73,7 @@ int main(int argc, char **argv) {
         default: return usage("unknown option: ", argv[optind - 1]);
         }
     }
-    if (optind >= argc) return usage("no command given");
+    if (optind >= argc) return usage();
     std::string_view command = argv[optind++];
     int wanted = arguments_of(command);
     if (wanted < 0) return usage("unknown command: ", argv[optind - 1]);

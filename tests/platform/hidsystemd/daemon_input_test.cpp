@@ -9,6 +9,7 @@
 #include <hidsystem/service_limits.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "event_daemon.h"
@@ -153,6 +154,23 @@ TEST_F(DaemonInputTest, OneClientPastTheLimitIsToldBusyAndRoomReturnsWhenOthersL
     EXPECT_EQ(clients[1].ask("HELLO"), kHelloReply);  // the daemon has seen the departure
     RawClient later = client();
     EXPECT_EQ(later.ask("HELLO"), kHelloReply);
+}
+
+TEST_F(DaemonInputTest, IdleConnectionsCannotLockEveryoneOut) {
+    std::vector<RawClient> idle;
+    for (std::size_t i = 0; i < hidsystem::kMaxClients; ++i) {
+        idle.emplace_back(daemon_.socket_path());
+        ASSERT_TRUE(idle.back().connected());
+    }
+    EXPECT_EQ(idle.back().ask("HELLO"), kHelloReply);  // all admitted
+    std::this_thread::sleep_for(std::chrono::milliseconds(hidsystem::kIdleEvictionMs + 300));
+    // A newcomer is served ahead of the silent ones, twice over.
+    for (int round = 0; round < 2; ++round) {
+        RawClient newcomer = client();
+        EXPECT_EQ(newcomer.ask("HELLO"), kHelloReply) << round;
+    }
+    EXPECT_TRUE(idle.front().closed_by_daemon(std::chrono::seconds(1)));
+    EXPECT_EQ(idle.back().ask("HELLO"), kHelloReply) << "the one active lately stays";
 }
 
 TEST_F(DaemonInputTest, MemoryStaysBoundedUnderAFloodOfBadClients) {

@@ -81,8 +81,11 @@ std::string encode_report(const BackendReport &report) {
     std::size_t count = 0;
     for (const ReportedDevice &device : report.devices) {
         if (++count > kMaxReportedDevices) break;
-        text += std::to_string(device.id) + "\t" + clean_field(device.device_class) + "\t" + clean_field(device.knob) +
-                "\t" + clean_field(device.value) + "\t" + clean_field(device.name) + "\n";
+        std::string line = std::to_string(device.id) + "\t" + clean_field(device.device_class) + "\t" +
+                           clean_field(device.knob) + "\t" + clean_field(device.value) + "\t" +
+                           clean_field(device.name) + "\n";
+        if (text.size() + line.size() > kMaxChannelMessage) break;
+        text += line;
     }
     return text;
 }

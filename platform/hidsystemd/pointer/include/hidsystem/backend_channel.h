@@ -53,7 +53,7 @@ struct BackendReport {
 };
 
 // Fields are cut to kMaxReportField bytes, tabs and line ends replaced, and
-// at most kMaxReportedDevices devices kept, so a report always fits.
+// at most kMaxReportedDevices devices kept, as many as fit a message.
 std::string encode_report(const BackendReport &report);
 std::optional<BackendReport> parse_report(std::string_view text);
 

@@ -10,7 +10,7 @@ namespace hidsystem {
 // silent longest if that one has been silent kIdleEvictionMs; else the new
 // one is told "busy" and dropped.
 inline constexpr std::size_t kMaxClients = 256;
-inline constexpr long long kIdleEvictionMs = 1000;
+inline constexpr long long kIdleEvictionMs = 5000;
 // A client silent this long is disconnected whatever the load: a real one
 // sends its requests at once, and holds its connection only between them.
 inline constexpr long long kIdleLimitMs = 60000;
