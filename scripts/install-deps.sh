@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libgmock-dev
     libbenchmark-dev
     xvfb xauth xdotool    # window tests without a real display
+    libx11-dev libxi-dev  # the event service's X11 backend
+    xserver-xorg-core xserver-xorg-video-dummy xinput  # a private Xorg with inputtest pointers
 )
 
 missing=()

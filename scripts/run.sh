@@ -140,5 +140,58 @@ window() {
     fi
 }
 
+# --- The real pointer: the event service's X11 backend on a private Xorg ---
+# A server of its own (dummy video, an inputtest mouse and touchpad fed by
+# build/tests/x11_pointer_lab), a second event service with --backend x11 on
+# it, and the pane's sliders moved by script: after each move, what each
+# device got and how far the same fast stroke carries the pointer. Nobody's
+# own display is touched.
+x11_pointer_step() {
+    local lab="$build/tests/x11_pointer_lab" socket="$sandbox/x11-hidsystem.sock"
+    step "6. The real pointer: the event service's X11 backend on a private X server"
+    if [ ! -x "$lab" ]; then echo "(x11_pointer_lab is not built: skipped)"; return 0; fi
+    local kind display service=""
+    coproc LAB { "$lab" 2>/dev/null; }
+    read -r kind display <&"${LAB[0]}" || kind=none
+    if [ "$kind" != xorg ]; then
+        echo "(no private Xorg here: ${display:-it did not start}; skipped)"
+        return 0
+    fi
+    HIDSYSTEM_SOCKET="$socket" "$bin/hidsystemd" --backend x11 --display "$display" &
+    service=$!
+    local hidctl=("$bin/hidctl" --socket "$socket")
+    for _ in $(seq 100); do "${hidctl[@]}" ping >/dev/null 2>&1 && break; sleep 0.02; done
+    echo "Xorg on $display with two inputtest pointers; hidsystemd --backend x11 --display $display"
+    stroke() { echo "stroke $1 100" >&"${LAB[1]}"; local px; read -r px <&"${LAB[0]}"; echo "$px"; }
+    devices() { "${hidctl[@]}" backend | grep '^device' | indent; }
+    settle() { # until the backend has applied everything it was sent
+        for _ in $(seq 100); do
+            "${hidctl[@]}" backend | awk '/^values:/ { exit !($4 == $6) }' && return 0
+            sleep 0.02
+        done
+    }
+    local touchpad_before speed
+    touchpad_before=$(stroke touchpad)
+    for speed in 0.0 1.0 2.5; do
+        printf 'set theMouseSlider %s\n' "$speed" | HIDSYSTEM_SOCKET="$socket" script >/dev/null
+        settle
+        echo "Mouse slider at ${speed}x; each device now has:"
+        devices
+        echo "    a fast stroke of 100 units moves the mouse pointer $(stroke mouse) px," \
+            "the touchpad pointer $(stroke touchpad) px (before: $touchpad_before px)"
+    done
+    printf 'set theTrackpadSlider 0.0\n' | HIDSYSTEM_SOCKET="$socket" script >/dev/null
+    settle
+    echo "Trackpad slider at 0.0x; each device now has:"
+    devices
+    echo "    the same stroke moves the touchpad pointer $(stroke touchpad) px, the mouse pointer $(stroke mouse) px"
+    kill "$service" && wait "$service" 2>/dev/null
+    echo "The service stopped: the backend put back what it had set:"
+    printf '    '; DISPLAY="$display" xinput get-feedbacks "Glissor test mouse" 2>/dev/null |
+        awk '/accelNum/ { n = $3 } /accelDenom/ { d = $3 } END { print "mouse PtrFeedback " n "/" d }'
+    echo quit >&"${LAB[1]}"
+    wait "$LAB_PID" 2>/dev/null || true
+}
+
 start_event_service
-if [ -n "$walkthrough" ]; then walk_through; else window; fi
+if [ -n "$walkthrough" ]; then walk_through; x11_pointer_step; else window; fi

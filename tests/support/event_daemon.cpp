@@ -23,20 +23,22 @@ bool socket_answers(const std::string &path) {
 }
 
 namespace {
-std::vector<std::string> daemon_argv(const std::string &socket_path,
-                                     const std::vector<std::string> &refused_keys) {
+std::vector<std::string> daemon_argv(const std::string &socket_path, const std::vector<std::string> &refused_keys,
+                                     const std::vector<std::string> &more_arguments) {
     std::vector<std::string> argv = {bin_path("hidsystemd"), "--socket", socket_path};
     for (const auto &key : refused_keys) {
         argv.push_back("--refuse");
         argv.push_back(key);
     }
+    argv.insert(argv.end(), more_arguments.begin(), more_arguments.end());
     return argv;
 }
 }  // namespace
 
-EventDaemon::EventDaemon(const std::vector<std::string> &refused_keys)
+EventDaemon::EventDaemon(const std::vector<std::string> &refused_keys,
+                         const std::vector<std::string> &more_arguments)
     : socket_path_(dir_.path() + "/hidsystem.sock"),
-      process_(daemon_argv(socket_path_, refused_keys)),
+      process_(daemon_argv(socket_path_, refused_keys, more_arguments)),
       socket_env_("HIDSYSTEM_SOCKET", socket_path_) {
     for (int attempt = 0; attempt < 2500; ++attempt) {
         if (socket_answers(socket_path_)) return;

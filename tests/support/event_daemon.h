@@ -21,7 +21,8 @@ class EventDaemon {
 public:
     // Starts build/bin/hidsystemd with --refuse for each key, waits until it
     // answers, and points HIDSYSTEM_SOCKET of this process at it.
-    explicit EventDaemon(const std::vector<std::string> &refused_keys = {});
+    explicit EventDaemon(const std::vector<std::string> &refused_keys = {},
+                         const std::vector<std::string> &more_arguments = {});
     ~EventDaemon();
     EventDaemon(const EventDaemon &) = delete;
     EventDaemon &operator=(const EventDaemon &) = delete;

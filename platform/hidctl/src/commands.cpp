@@ -110,4 +110,53 @@ int run_ping(const hidsystem::SocketPath &path) {
     return 0;
 }
 
+namespace {
+
+void print_backend_state(const hidsystem::BackendState &state) {
+    auto text = [](const std::string &value, const char *empty) { return value.empty() ? empty : value.c_str(); };
+    std::printf("backend: %.*s\n", static_cast<int>(state.kind.size()), state.kind.data());
+    std::printf("state: %.*s\n", static_cast<int>(state.state.size()), state.state.data());
+    if (state.kind != "none") {
+        std::printf("display: %s\n", text(state.display, "(none)"));
+        if (state.pid != 0) std::printf("process: %llu\n", static_cast<unsigned long long>(state.pid));
+        std::printf("values: %llu received, %llu sent, %llu applied\n",
+                    static_cast<unsigned long long>(state.received), static_cast<unsigned long long>(state.sent),
+                    static_cast<unsigned long long>(state.applied));
+        std::printf("last error: %s\n", text(state.error, "none"));
+    }
+}
+
+void print_backend_device(const hidsystem::BackendDevice &device) {
+    std::printf("device %llu: %.*s, %.*s, %s, %s\n", static_cast<unsigned long long>(device.id),
+                static_cast<int>(device.device_class.size()), device.device_class.data(),
+                static_cast<int>(device.knob.size()), device.knob.data(), device.value.c_str(), device.name.c_str());
+}
+
+}  // namespace
+
+int run_backend(const hidsystem::SocketPath &path) {
+    Session session(path);
+    if (!session.connected()) return 1;
+    // Item 0 is the state, then one device a round trip until END.
+    for (std::uint64_t item = 0;; ++item) {
+        Line request, reply;
+        hidsystem::encode_backend(request, item);
+        auto answer = session.ask(request, reply);
+        if (!answer) return 1;
+        if (!answer->ok) return print_refusal("backend", *answer);
+        hidsystem::BackendState state;
+        hidsystem::BackendDevice device;
+        bool is_state = false, at_end = false;
+        if (!hidsystem::parse_backend_reply(answer->rest, state, device, is_state, at_end)) {
+            std::fprintf(stderr, "hidctl: backend: the service sent an unknown reply\n");
+            return 1;
+        }
+        if (at_end) return 0;
+        if (is_state)
+            print_backend_state(state);
+        else
+            print_backend_device(device);
+    }
+}
+
 }  // namespace hidctl

@@ -11,5 +11,6 @@ namespace hidctl {
 int run_get(const hidsystem::SocketPath &path, std::string_view key);
 int run_log(const hidsystem::SocketPath &path);
 int run_ping(const hidsystem::SocketPath &path);
+int run_backend(const hidsystem::SocketPath &path);
 
 }  // namespace hidctl

@@ -9,9 +9,10 @@
 
 namespace hidsystemd {
 
-void ClientSlot::attach(int fd) {
+void ClientSlot::attach(int fd, long long now_ms) {
     release();
     fd_ = fd;
+    last_activity_ms_ = now_ms;
 }
 
 void ClientSlot::release() {

@@ -21,7 +21,10 @@ public:
 
     bool in_use() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    void attach(int fd);
+    void attach(int fd, long long now_ms = 0);
+    // The last time the client connected, sent or was sent anything.
+    long long last_activity_ms() const { return last_activity_ms_; }
+    void touch(long long now_ms) { last_activity_ms_ = now_ms; }
     // Closes the socket and forgets everything buffered.
     void release();
 
@@ -50,6 +53,7 @@ public:
 
 private:
     int fd_ = -1;
+    long long last_activity_ms_ = 0;
     bool closing_ = false;
     bool finished_sending_ = false;
     std::array<char, hidsystem::kMaxLineLength> input_{};

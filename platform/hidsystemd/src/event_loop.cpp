@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,8 @@ namespace hidsystemd {
 
 namespace {
 
+using hidsystem::kIdleEvictionMs;
+using hidsystem::kIdleLimitMs;
 using hidsystem::kMaxClients;
 
 constexpr int kAcceptPauseMilliseconds = 100;
@@ -68,17 +71,20 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
     for (;;) {
         prepare_poll();
         bool awake = now_nanoseconds() < awake_until_;
-        int timeout = awake ? 0 : accept_paused_until_ ? kAcceptPauseMilliseconds : -1;
+        int timeout = awake ? 0 : next_timeout();
         int ready = poll(poll_fds_.data(), poll_fds_.size(), timeout);
         if (ready < 0 && errno != EINTR) {
             error.set("poll failed: %s", std::strerror(errno));
             return false;
         }
         if (ready == 0 && awake) sched_yield();
+        state_.backend.on_timer();
+        close_idle_clients();
         if (ready <= 0) continue;
         if (poll_fds_[0].revents && shutdown_requested()) break;
+        if (poll_fds_[kBackendIndex].revents) state_.backend.on_ready(poll_fds_[kBackendIndex].revents);
         bool served = false;
-        for (std::size_t i = 2; i < poll_fds_.size(); ++i) {
+        for (std::size_t i = kFirstClientIndex; i < poll_fds_.size(); ++i) {
             if (!poll_fds_[i].revents) continue;
             on_ready(*poll_owners_[i], poll_fds_[i].revents);
             served = true;
@@ -87,7 +93,34 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
         if (poll_fds_[1].revents) accept_clients();
     }
     for (ClientSlot &client : clients_) client.release();
+    state_.backend.shutdown();
     return true;
+}
+
+int EventLoop::next_timeout() const {
+    long long wait = accept_paused_until_ ? kAcceptPauseMilliseconds : -1;
+    auto consider = [&wait](long long milliseconds) {
+        if (milliseconds >= 0) wait = wait < 0 ? milliseconds : std::min(wait, milliseconds);
+    };
+    consider(state_.backend.milliseconds_to_next_timer());
+    if (oldest_activity_ms_ >= 0) consider(std::max(0LL, oldest_activity_ms_ + kIdleLimitMs - now_milliseconds()) + 1);
+    return static_cast<int>(wait);
+}
+
+// A real client sends its requests at once; one silent for kIdleLimitMs
+// only holds a slot.
+void EventLoop::close_idle_clients() {
+    long long now = now_milliseconds();
+    oldest_activity_ms_ = -1;
+    for (ClientSlot &client : clients_) {
+        if (!client.in_use()) continue;
+        if (now - client.last_activity_ms() >= kIdleLimitMs) {
+            client.release();
+            continue;
+        }
+        if (oldest_activity_ms_ < 0 || client.last_activity_ms() < oldest_activity_ms_)
+            oldest_activity_ms_ = client.last_activity_ms();
+    }
 }
 
 bool EventLoop::shutdown_requested() {
@@ -102,7 +135,9 @@ void EventLoop::prepare_poll() {
     poll_fds_.push_back({signal_fd_, POLLIN, 0});
     // A paused listener stays in the set with no events, so indexes hold.
     poll_fds_.push_back({listen_fd_, static_cast<short>(accept_paused_until_ ? 0 : POLLIN), 0});
-    poll_owners_.assign(2, nullptr);
+    // A negative fd (no backend running) is skipped by poll.
+    poll_fds_.push_back({state_.backend.fd(), POLLIN, 0});
+    poll_owners_.assign(kFirstClientIndex, nullptr);
     for (ClientSlot &client : clients_) {
         if (!client.in_use()) continue;
         short events = 0;
@@ -132,16 +167,31 @@ void EventLoop::admit(int fd) {
         send_and_close(fd, reply_not_owner);
         return;
     }
+    long long now = now_milliseconds();
+    ClientSlot *free_slot = nullptr;
+    ClientSlot *most_idle = nullptr;
     for (ClientSlot &client : clients_) {
         if (!client.in_use()) {
-            client.attach(fd);
-            return;
+            free_slot = &client;
+            break;
         }
+        if (!most_idle || client.last_activity_ms() < most_idle->last_activity_ms()) most_idle = &client;
     }
-    send_and_close(fd, reply_busy);
+    // A new client is served ahead of one that has been silent a while.
+    if (!free_slot && most_idle && now - most_idle->last_activity_ms() >= kIdleEvictionMs) {
+        most_idle->release();
+        free_slot = most_idle;
+    }
+    if (!free_slot) {
+        send_and_close(fd, reply_busy);
+        return;
+    }
+    free_slot->attach(fd, now);
+    if (oldest_activity_ms_ < 0) oldest_activity_ms_ = now;
 }
 
 void EventLoop::on_ready(ClientSlot &client, short revents) {
+    client.touch(now_milliseconds());
     if ((revents & POLLIN) && !client.receive()) {
         client.release();
         return;

@@ -27,7 +27,12 @@ public:
     bool run(hidsystem::ErrorText &error);
 
 private:
+    static constexpr std::size_t kBackendIndex = 2;
+    static constexpr std::size_t kFirstClientIndex = 3;
+
     void prepare_poll();
+    int next_timeout() const;
+    void close_idle_clients();
     void accept_clients();
     void admit(int fd);
     void serve(ClientSlot &client);
@@ -43,6 +48,7 @@ private:
     // Set when accept() ran out of descriptors; the listener rests until then.
     long long accept_paused_until_ = 0;
     long long awake_until_ = 0;  // CLOCK_MONOTONIC ns; 0: sleep in poll
+    long long oldest_activity_ms_ = -1;  // of the clients connected; -1: none
 };
 
 }  // namespace hidsystemd

@@ -28,7 +28,11 @@ int main(int argc, char **argv) {
         return 2;
     }
     if (options.help) {
-        std::printf("%s\n", hidsystemd::kUsage);
+        std::fputs(hidsystemd::help_text(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("hidsystemd %s\n", GLISSOR_VERSION);
         return 0;
     }
     if (!hidsystemd::block_shutdown_signals()) return fail("cannot block the shutdown signals");
@@ -38,7 +42,7 @@ int main(int argc, char **argv) {
     hidsystemd::Listener listener;
     if (!listener.open(path, error)) return fail(error.c_str());
 
-    auto state = std::make_unique<hidsystemd::ServiceState>(options.refused_keys);
+    auto state = std::make_unique<hidsystemd::ServiceState>(options.refused_keys, options.backend);
     hidsystemd::EventLoop loop(listener.fd(), *state);
     bool served = loop.run(error);
     listener.close_and_remove();

@@ -2,6 +2,8 @@
 
 #include <IOKit/IOReturn.h>
 
+#include <algorithm>
+
 namespace hidsystemd {
 
 namespace {
@@ -39,7 +41,11 @@ void handle_accel(const Request &request, ServiceState &state, Line &reply) {
 
 void handle_set(const Request &request, ServiceState &state, Line &reply) {
     SetOutcome outcome = state.parameters.set(request.key, request.value);
-    if (outcome == SetOutcome::Accepted) state.log.record(request.key, request.value);
+    if (outcome == SetOutcome::Accepted) {
+        state.log.record(request.key, request.value);
+        // The backend applies later; the reply never waits for the desktop.
+        state.backend.offer(request.key, request.value);
+    }
     reply_outcome(outcome, reply);
 }
 
@@ -57,6 +63,31 @@ void handle_log(const Request &request, const ServiceState &state, Line &reply) 
         hidsystem::encode_log_entry(reply, entry);
     else
         hidsystem::encode_log_end(reply);
+}
+
+void handle_backend(const Request &request, const ServiceState &state, Line &reply) {
+    const BackendStatus &status = state.backend.status();
+    if (request.log_from == 0) {
+        hidsystem::BackendState described{status.kind, status.state, static_cast<std::uint64_t>(status.pid),
+                                          status.received, status.sent, status.applied, status.display,
+                                          status.error};
+        hidsystem::encode_backend_state(reply, described);
+        return;
+    }
+    const auto &devices = status.report.devices;
+    if (request.log_from > devices.size()) {
+        hidsystem::encode_ok(reply, "END");
+        return;
+    }
+    const hidsystem::ReportedDevice &device = devices[request.log_from - 1];
+    hidsystem::BackendDevice described{static_cast<std::uint64_t>(std::max(device.id, 0)), device.device_class,
+                                       device.knob, device.value, device.name};
+    // Class and knob are single words from the backend; anything else is not sent.
+    if (!hidsystem::is_valid_key(described.device_class) || !hidsystem::is_valid_key(described.knob)) {
+        described.device_class = "unknown";
+        described.knob = "unknown";
+    }
+    hidsystem::encode_backend_device(reply, described);
 }
 
 void reply_parse_error(hidsystem::RequestError error, Line &reply) {
@@ -89,6 +120,7 @@ void handle_request(std::string_view line, ServiceState &state, Line &reply) {
     case hidsystem::Verb::Set: handle_set(request, state, reply); return;
     case hidsystem::Verb::Get: handle_get(request, state, reply); return;
     case hidsystem::Verb::Log: handle_log(request, state, reply); return;
+    case hidsystem::Verb::Backend: handle_backend(request, state, reply); return;
     }
 }
 

@@ -8,7 +8,9 @@
 #include <hidsystem/protocol.h>
 #include <hidsystem/service_limits.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "event_daemon.h"
@@ -153,6 +155,27 @@ TEST_F(DaemonInputTest, OneClientPastTheLimitIsToldBusyAndRoomReturnsWhenOthersL
     EXPECT_EQ(clients[1].ask("HELLO"), kHelloReply);  // the daemon has seen the departure
     RawClient later = client();
     EXPECT_EQ(later.ask("HELLO"), kHelloReply);
+}
+
+TEST_F(DaemonInputTest, IdleConnectionsCannotLockEveryoneOut) {
+    std::vector<RawClient> idle;
+    for (std::size_t i = 0; i < hidsystem::kMaxClients; ++i) {
+        idle.emplace_back(daemon_.socket_path());
+        ASSERT_TRUE(idle.back().connected());
+    }
+    EXPECT_EQ(idle.back().ask("HELLO"), kHelloReply);  // all admitted
+    std::this_thread::sleep_for(std::chrono::milliseconds(hidsystem::kIdleEvictionMs + 300));
+    // A newcomer is served ahead of the silent ones, twice over.
+    for (int round = 0; round < 2; ++round) {
+        RawClient newcomer = client();
+        EXPECT_EQ(newcomer.ask("HELLO"), kHelloReply) << round;
+    }
+    auto closed = [](const RawClient &each) {
+        char byte = 0;
+        return recv(each.fd(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    };
+    EXPECT_GE(std::count_if(idle.begin(), idle.end() - 1, closed), 1) << "a silent one made room";
+    EXPECT_EQ(idle.back().ask("HELLO"), kHelloReply) << "the one active lately stays";
 }
 
 TEST_F(DaemonInputTest, MemoryStaysBoundedUnderAFloodOfBadClients) {

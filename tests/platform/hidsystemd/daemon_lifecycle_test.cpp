@@ -98,13 +98,24 @@ TEST(DaemonLifecycle, AStaleSocketIsReplacedButNoOtherFile) {
 }
 
 TEST(DaemonLifecycle, BadArgumentsGetTheUsageAndExitTwo) {
-    for (std::vector<std::string> arguments : {std::vector<std::string>{"--bogus"}, {"--socket"},
-                                                {"--refuse", "two words"}, {"--refuse", ""}}) {
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--bogus"}, {"--socket"}, {"--refuse", "two words"}, {"--refuse", ""},
+          {"--backend", "wayland"}, {"--display", ":0"}, {"stray"}}) {
         arguments.insert(arguments.begin(), bin_path("hidsystemd"));
         auto result = run_process(arguments);
         EXPECT_EQ(result.exit_code, 2) << arguments[1];
         EXPECT_NE(result.err.find("usage: hidsystemd"), std::string::npos) << result.err;
     }
+}
+
+TEST(DaemonLifecycle, HelpDescribesEveryOptionOnStdout) {
+    auto help = run_process({bin_path("hidsystemd"), "--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    for (const char *option : {"--socket PATH", "--refuse KEY", "--backend KIND", "--display NAME", "--version"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    auto version = run_process({bin_path("hidsystemd"), "--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out.rfind("hidsystemd ", 0), 0u) << version.out;
 }
 
 // What a connection from a process of another user gets: 0 served, 1

@@ -120,4 +120,18 @@ TEST(Hidctl, BadUsagePrintsTheUsageAndExitsTwo) {
     EXPECT_EQ(bare.err.rfind("usage: hidctl", 0), 0u) << bare.err;
 }
 
+TEST(Hidctl, HelpAndVersionGoToStdoutAndExitZero) {
+    auto help = hidctl({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_TRUE(help.err.empty()) << help.err;
+    for (const char *described : {"get KEY", "log", "ping", "backend", "--socket PATH", "--version"})
+        EXPECT_NE(help.out.find(described), std::string::npos) << described;
+    auto version = hidctl({"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out.rfind("hidctl ", 0), 0u) << version.out;
+    auto unknown = hidctl({"--frobnicate", "ping"});
+    EXPECT_EQ(unknown.exit_code, 2);
+    EXPECT_NE(unknown.err.find("--frobnicate"), std::string::npos) << unknown.err;
+}
+
 }  // namespace

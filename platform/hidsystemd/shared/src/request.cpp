@@ -20,6 +20,7 @@ std::optional<Verb> verb_named(std::string_view name) {
     if (name == "SET") return Verb::Set;
     if (name == "GET") return Verb::Get;
     if (name == "LOG") return Verb::Log;
+    if (name == "BACKEND") return Verb::Backend;
     return std::nullopt;
 }
 
@@ -46,7 +47,8 @@ bool parse_arguments(Words &words, Request &request) {
         request.key = *key;
         break;
     }
-    case Verb::Log: {
+    case Verb::Log:
+    case Verb::Backend: {
         auto from = words.next();
         auto number = from ? parse_decimal(*from) : std::nullopt;
         if (!number) return false;
@@ -78,6 +80,8 @@ bool encode_get(Line &line, std::string_view key) {
 }
 
 bool encode_log(Line &line, std::uint64_t from) { return start_request(line, "LOG").number(from).finish(); }
+
+bool encode_backend(Line &line, std::uint64_t item) { return start_request(line, "BACKEND").number(item).finish(); }
 
 RequestError parse_request(std::string_view line, Request &request) {
     Words words(line);

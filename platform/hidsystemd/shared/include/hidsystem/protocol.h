@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace hidsystem {
@@ -38,13 +39,13 @@ struct ParameterBytes {
     bool assign(std::span<const unsigned char> source);
 };
 
-enum class Verb { Hello, Accel, Set, Get, Log };
+enum class Verb { Hello, Accel, Set, Get, Log, Backend };
 
 struct Request {
     Verb verb = Verb::Hello;
     std::string_view key;        // Set, Get: a view into the parsed line
     ParameterBytes value;        // Accel, Set
-    std::uint64_t log_from = 0;  // Log: the first sequence number wanted
+    std::uint64_t log_from = 0;  // Log: the first sequence number wanted; Backend: the item
 };
 
 enum class RequestError { None, BadVersion, UnknownVerb, Malformed };
@@ -91,6 +92,8 @@ bool encode_accel(Line &line, double acceleration);
 bool encode_set(Line &line, std::string_view key, std::span<const unsigned char> value);
 bool encode_get(Line &line, std::string_view key);
 bool encode_log(Line &line, std::uint64_t from);
+// Item 0 of the backend's description is its state, item N its Nth device.
+bool encode_backend(Line &line, std::uint64_t item);
 
 struct Reply {
     bool ok = false;
@@ -121,6 +124,35 @@ bool encode_log_end(Line &line);
 // Reads the rest of an OK reply to LOG: sets at_end when the log holds
 // nothing more, else fills entry. False when the words are not a log reply.
 bool parse_log_reply(std::string_view rest, LogEntry &entry, bool &at_end);
+
+// The backend as `BACKEND 0` describes it. Text fields travel as hex, "-"
+// when empty, so any text fits a word.
+struct BackendState {
+    std::string_view kind;
+    std::string_view state;
+    std::uint64_t pid = 0;
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t applied = 0;
+    std::string display;
+    std::string error;
+};
+
+// One device as `BACKEND N` (N >= 1) describes it.
+struct BackendDevice {
+    std::uint64_t id = 0;
+    std::string_view device_class;
+    std::string_view knob;
+    std::string value;
+    std::string name;
+};
+
+bool encode_backend_state(Line &line, const BackendState &state);
+bool encode_backend_device(Line &line, const BackendDevice &device);
+// An OK reply's rest: sets at_end after the last device; else fills one of
+// the two, saying which in is_state. False when it is no backend reply.
+bool parse_backend_reply(std::string_view rest, BackendState &state, BackendDevice &device, bool &is_state,
+                         bool &at_end);
 
 // Hex text (two digits a byte, either case) into bytes.
 bool parse_hex(std::string_view text, ParameterBytes &bytes);

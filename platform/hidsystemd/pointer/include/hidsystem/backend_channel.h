@@ -1,0 +1,60 @@
+// What the event service and its desktop backend process say to each other
+// over their socket pair (SOCK_SEQPACKET: one message a datagram, text).
+//
+// service -> backend  "APPLY SEQ MOUSE TRACKPAD": the speeds to apply, each
+//                     decoded and clamped, as 16.16 fixed point, or "-" for
+//                     a speed no client has set (that class stays untouched).
+// backend -> service  a report: "REPORT SEQ" (the last APPLY done), then one
+//                     line each for state, display and last error, then one
+//                     line per device, fields separated by tabs:
+//                     id, class, knob, value last applied, name.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hidsystem {
+
+inline constexpr std::size_t kMaxChannelMessage = 16384;
+inline constexpr std::size_t kMaxReportedDevices = 64;
+inline constexpr std::size_t kMaxReportField = 200;
+
+struct SpeedPair {
+    std::optional<std::int32_t> mouse;     // 16.16, decoded and clamped
+    std::optional<std::int32_t> trackpad;
+    bool operator==(const SpeedPair &) const = default;
+};
+
+struct ApplyMessage {
+    std::uint64_t sequence = 0;
+    SpeedPair speeds;
+};
+
+std::string encode_apply(const ApplyMessage &message);
+std::optional<ApplyMessage> parse_apply(std::string_view text);
+
+struct ReportedDevice {
+    int id = 0;
+    std::string device_class;  // "mouse" or "touchpad"
+    std::string knob;          // "PtrFeedback", "libinput", "none"
+    std::string value;         // what was last applied, or "-"
+    std::string name;
+};
+
+struct BackendReport {
+    std::uint64_t applied_sequence = 0;
+    std::string state;  // "connected", "failed", ...
+    std::string display;
+    std::string error;  // empty: none
+    std::vector<ReportedDevice> devices;
+};
+
+// Fields are cut to kMaxReportField bytes, tabs and line ends replaced, and
+// at most kMaxReportedDevices devices kept, as many as fit a message.
+std::string encode_report(const BackendReport &report);
+std::optional<BackendReport> parse_report(std::string_view text);
+
+}  // namespace hidsystem

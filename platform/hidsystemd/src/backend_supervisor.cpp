@@ -1,0 +1,259 @@
+#include "backend_supervisor.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include <hidsystem/pointer_policy.h>
+
+extern char **environ;
+
+namespace hidsystemd {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kMouseKey = "HIDMouseAcceleration";
+constexpr std::string_view kTrackpadKey = "HIDTrackpadAcceleration";
+constexpr auto kShutdownWait = 2000ms;
+// A backend that ran this long before ending was healthy: back-off resets.
+constexpr auto kHealthyRun = 10s;
+
+// hidsystemd-x11 lives beside this program.
+std::string helper_beside_self() {
+    char self[PATH_MAX] = {0};
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();
+    std::size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/hidsystemd-x11";
+}
+
+std::int32_t fixed_of(double speed) { return static_cast<std::int32_t>(std::lround(speed * 65536.0)); }
+
+std::string describe_end(int status) {
+    if (WIFSIGNALED(status)) return std::string("the backend process died of signal ") + strsignal(WTERMSIG(status));
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return "the backend program could not be run";
+    if (WIFEXITED(status)) return "the backend process exited with status " + std::to_string(WEXITSTATUS(status));
+    return "the backend process ended";
+}
+
+// The environment for the backend: ours, with DISPLAY as chosen.
+std::vector<std::string> backend_environment(const std::string &display) {
+    std::vector<std::string> entries;
+    for (char **entry = environ; *entry; ++entry)
+        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) entries.emplace_back(*entry);
+    const char *inherited = std::getenv("DISPLAY");
+    entries.push_back("DISPLAY=" + (display.empty() ? std::string(inherited ? inherited : "") : display));
+    return entries;
+}
+
+}  // namespace
+
+BackendSupervisor::BackendSupervisor(const BackendOptions &options)
+    : options_(options), helper_path_(helper_beside_self()) {
+    status_.kind = options.kind == BackendKind::X11 ? "x11" : "none";
+    status_.state = options.kind == BackendKind::X11 ? "idle" : "off";
+    if (options.kind == BackendKind::X11) {
+        const char *inherited = std::getenv("DISPLAY");
+        status_.display = options.display.empty() ? (inherited ? inherited : "") : options.display;
+    }
+}
+
+BackendSupervisor::~BackendSupervisor() { shutdown(); }
+
+void BackendSupervisor::offer(std::string_view key, const hidsystem::ParameterBytes &value) {
+    if (options_.kind == BackendKind::None || value.size != sizeof(std::int32_t)) return;
+    std::int32_t fixed = 0;
+    std::memcpy(&fixed, value.data.data(), sizeof fixed);
+    if (key == kMouseKey) {
+        last_good_mouse_ = hidsystem::decode_speed(fixed, last_good_mouse_);
+        if (last_good_mouse_) wanted_.mouse = fixed_of(*last_good_mouse_);
+    } else if (key == kTrackpadKey) {
+        last_good_trackpad_ = hidsystem::decode_speed(fixed, last_good_trackpad_);
+        if (last_good_trackpad_) wanted_.trackpad = fixed_of(*last_good_trackpad_);
+    } else {
+        return;
+    }
+    ++status_.received;
+    pending_ = true;
+    pump();
+}
+
+void BackendSupervisor::pump() {
+    if (!pending_) return;
+    if (pid_ < 0 && (Clock::now() < next_start_ || !start())) return;
+    if (!in_flight_) send_pending();
+}
+
+bool BackendSupervisor::start() {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        status_.error = std::string("cannot make the backend's socket pair: ") + std::strerror(errno);
+        next_start_ = Clock::now() + back_off();
+        return false;
+    }
+    // Everything exec needs is made before fork: the child only calls
+    // async-signal-safe functions.
+    std::vector<std::string> environment = backend_environment(options_.display);
+    std::vector<char *> envp;
+    for (std::string &entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string channel = std::to_string(pair[1]);
+    char option[] = "--channel";
+    char *argv[] = {helper_path_.data(), option, channel.data(), nullptr};
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        int flags = fcntl(pair[1], F_GETFD);
+        fcntl(pair[1], F_SETFD, flags & ~FD_CLOEXEC);
+        execve(argv[0], argv, envp.data());
+        _exit(127);
+    }
+    close(pair[1]);
+    if (pid < 0) {
+        close(pair[0]);
+        status_.error = std::string("cannot start the backend: ") + std::strerror(errno);
+        next_start_ = Clock::now() + back_off();
+        return false;
+    }
+    fcntl(pair[0], F_SETFL, fcntl(pair[0], F_GETFL) | O_NONBLOCK);
+    pid_ = pid;
+    channel_fd_ = pair[0];
+    status_.pid = pid;
+    status_.state = "starting";
+    status_.report = {};
+    in_flight_.reset();
+    reported_since_start_ = false;
+    started_at_ = waiting_since_ = Clock::now();
+    return true;
+}
+
+void BackendSupervisor::send_pending() {
+    hidsystem::ApplyMessage message{status_.sent + 1, wanted_};
+    std::string text = hidsystem::encode_apply(message);
+    if (send(channel_fd_, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0) return;
+    status_.sent = message.sequence;
+    in_flight_ = message.sequence;
+    pending_ = false;
+    if (reported_since_start_) waiting_since_ = Clock::now();
+}
+
+void BackendSupervisor::on_ready(short revents) {
+    if (channel_fd_ < 0) return;
+    if (revents & POLLIN) read_reports();
+    if (channel_fd_ >= 0 && (revents & (POLLHUP | POLLERR | POLLNVAL))) child_ended("");
+    pump();
+}
+
+void BackendSupervisor::read_reports() {
+    char buffer[hidsystem::kMaxChannelMessage];
+    for (;;) {
+        ssize_t got = recv(channel_fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got == 0) {
+            child_ended("");
+            return;
+        }
+        if (got < 0) return;
+        auto report = hidsystem::parse_report({buffer, static_cast<std::size_t>(got)});
+        if (!report) continue;
+        reported_since_start_ = true;
+        status_.state = report->state;
+        if (!report->error.empty()) status_.error = report->error;
+        if (!report->display.empty()) status_.display = report->display;
+        if (report->applied_sequence > status_.applied) status_.applied = report->applied_sequence;
+        if (in_flight_ && report->applied_sequence >= *in_flight_) in_flight_.reset();
+        if (!in_flight_) waiting_since_ = Clock::now();
+        status_.report = std::move(*report);
+    }
+}
+
+void BackendSupervisor::child_ended(const std::string &why) {
+    if (channel_fd_ >= 0) close(channel_fd_);
+    channel_fd_ = -1;
+    int status = 0;
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);  // harmless when it has exited already
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    status_.pid = 0;
+    // The backend's own last word (the server went away, say) says more
+    // than its exit status.
+    if (!why.empty())
+        status_.error = why;
+    else if (status_.state != "failed")
+        status_.error = describe_end(status);
+    status_.state = "stopped";
+    status_.report.devices.clear();
+    in_flight_.reset();
+    if (Clock::now() - started_at_ >= kHealthyRun) failures_ = 0;
+    ++failures_;
+    next_start_ = Clock::now() + back_off();
+    // The next value starts a new backend, with both current values.
+    pending_ = false;
+}
+
+// The first restart after a healthy run is immediate; each further one
+// waits twice as long, up to 8 s.
+std::chrono::milliseconds BackendSupervisor::back_off() const {
+    if (failures_ <= 1) return 0ms;
+    return std::min<std::chrono::milliseconds>(250ms * (1 << std::min(failures_ - 2, 5)), 8000ms);
+}
+
+int BackendSupervisor::milliseconds_to_next_timer() const {
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    auto now = Clock::now();
+    long long wait = -1;
+    auto consider = [&](Clock::time_point when) {
+        long long left = std::max<long long>(0, duration_cast<milliseconds>(when - now).count() + 1);
+        wait = wait < 0 ? left : std::min(wait, left);
+    };
+    if (pid_ > 0 && (in_flight_ || !reported_since_start_)) consider(waiting_since_ + kBackendAnswerLimit);
+    if (pid_ < 0 && pending_) consider(next_start_);
+    return static_cast<int>(wait);
+}
+
+void BackendSupervisor::on_timer() {
+    auto now = Clock::now();
+    if (pid_ > 0 && (in_flight_ || !reported_since_start_) && now - waiting_since_ >= kBackendAnswerLimit) {
+        child_ended("the X display " + status_.display + " did not answer within " +
+                    std::to_string(kBackendAnswerLimit.count() / 1000) + " s");
+        return;
+    }
+    pump();
+}
+
+void BackendSupervisor::shutdown() {
+    if (pid_ < 0) return;
+    // The end of the channel tells the backend to put the desktop back.
+    close(channel_fd_);
+    channel_fd_ = -1;
+    auto deadline = Clock::now() + kShutdownWait;
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (Clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    pid_ = -1;
+    status_.pid = 0;
+    status_.state = "stopped";
+}
+
+}  // namespace hidsystemd

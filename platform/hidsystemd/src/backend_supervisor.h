@@ -1,0 +1,93 @@
+// Hands the accepted speeds to the desktop backend, a child process
+// (hidsystemd-x11) fed over a socket pair, and keeps what it reports.
+//
+// Nothing here waits for the desktop: a set is answered before the backend
+// sees it. One APPLY is in flight at a time; values that arrive meanwhile
+// replace each other, so the backend gets the latest pair as fast as it can
+// take it, and the last pair always. A backend that dies, or does not answer
+// within kBackendAnswerLimit, is ended and restarted at the next value after
+// a back-off; the service's values are never lost with it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <hidsystem/backend_channel.h>
+#include <hidsystem/protocol.h>
+
+namespace hidsystemd {
+
+enum class BackendKind { None, X11 };
+
+struct BackendOptions {
+    BackendKind kind = BackendKind::None;
+    std::string display;  // empty: $DISPLAY
+};
+
+// What `hidctl backend` shows.
+struct BackendStatus {
+    const char *kind = "none";
+    std::string state;  // off, idle, starting, connected, stopped
+    std::string display;
+    std::string error;
+    pid_t pid = 0;
+    std::uint64_t received = 0;  // speeds handed over by clients
+    std::uint64_t sent = 0;      // APPLY messages sent (pairs after coalescing)
+    std::uint64_t applied = 0;   // the last APPLY the backend reported done
+    hidsystem::BackendReport report;
+};
+
+class BackendSupervisor {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kBackendAnswerLimit{3000};
+
+    explicit BackendSupervisor(const BackendOptions &options);
+    ~BackendSupervisor();
+    BackendSupervisor(const BackendSupervisor &) = delete;
+    BackendSupervisor &operator=(const BackendSupervisor &) = delete;
+
+    // An accepted SET. Only the two acceleration keys matter here.
+    void offer(std::string_view key, const hidsystem::ParameterBytes &value);
+
+    // For the event loop: the channel to poll (-1 when none), what arrived
+    // on it, and the time until the next timer (-1: none).
+    int fd() const { return channel_fd_; }
+    void on_ready(short revents);
+    int milliseconds_to_next_timer() const;
+    void on_timer();
+
+    const BackendStatus &status() const { return status_; }
+    // Lets the backend put the desktop back, waiting a little for it.
+    void shutdown();
+
+private:
+    void pump();
+    bool start();
+    void send_pending();
+    void read_reports();
+    void child_ended(const std::string &why);
+    std::chrono::milliseconds back_off() const;
+
+    BackendOptions options_;
+    std::string helper_path_;
+    BackendStatus status_;
+    int channel_fd_ = -1;
+    pid_t pid_ = -1;
+    hidsystem::SpeedPair wanted_;
+    std::optional<double> last_good_mouse_, last_good_trackpad_;
+    bool pending_ = false;
+    std::optional<std::uint64_t> in_flight_;
+    Clock::time_point waiting_since_{};  // start, or the APPLY in flight
+    bool reported_since_start_ = false;
+    Clock::time_point started_at_{};
+    Clock::time_point next_start_{};
+    int failures_ = 0;
+};
+
+}  // namespace hidsystemd
