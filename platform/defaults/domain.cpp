@@ -127,7 +127,10 @@ std::optional<Domain> Domain::resolve(const std::string &argument, const Scope &
     }
     domain.file_ = scope_directory(scope) + "/" + name + file_suffix(scope);
     // Another host's file is not one the store serves: it is used directly.
-    if (!scope.host_name.empty()) domain.name_ = {};
+    if (!scope.host_name.empty()) {
+        domain.name_ = {};
+        domain.make_directory_ = true;
+    }
     return domain;
 }
 
@@ -137,6 +140,7 @@ Loaded Domain::load() const {
     auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
     if (look.state == FileState::Unreadable) {
         loaded.error = "could not read domain " + label_ + " from " + file_ + ": " + reason(look.error);
+        loaded.read_error = look.error;
         return loaded;
     }
     if (look.state == FileState::NotPropertyList) {
@@ -164,7 +168,7 @@ std::string Domain::apply(CFDictionaryRef set, const std::vector<CFStringRef> &r
 std::string Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const {
     FileLook before = look_at_file(file_);
     if (before.value) CFRelease(before.value);
-    if (before.state == FileState::Unreadable)
+    if (before.state == FileState::Unreadable && before.error != ENOTDIR)
         return "could not write domain " + label_ + " to " + file_ + ": the file cannot be read (" +
                reason(before.error) + ")";
     std::set<std::string> aside_before = kept_aside_copies(file_);
@@ -189,7 +193,7 @@ std::string Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStri
 
 std::string Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
     std::string failed = "could not write domain " + label_ + " to " + file_ + ": ";
-    if (!make_directories(directory_of(file_))) return failed + reason(errno);
+    if (make_directory_ && !make_directories(directory_of(file_))) return failed + reason(errno);
     FileLock lock(file_);
     FileLook look = look_at_file(file_);
     auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);

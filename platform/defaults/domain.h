@@ -21,6 +21,7 @@ struct Loaded {
     bool exists = false;            // a file holding at least one key
     bool not_property_list = false; // the file is there but is not one
     std::string error;              // one line, when values is NULL
+    int read_error = 0;             // errno, when the file could not be read
 };
 
 class Domain {
@@ -43,6 +44,7 @@ private:
     std::string file_;        // where it lives
     CFRef<CFStringRef> name_; // the store's name; NULL for a file used directly
     Scope scope_;
+    bool make_directory_ = false;  // a host's file: its ByHost directory is made on write
 
     std::string apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const;
     std::string apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const;

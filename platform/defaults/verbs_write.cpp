@@ -29,10 +29,16 @@ CFRef<CFMutableDictionaryRef> empty_dictionary() {
 }
 
 // Loads the domain for a change; a broken file is no obstacle (the store
-// keeps it aside), an unreadable one is.
+// keeps it aside), nor a directory that is not one (the write reports
+// it), but an unreadable file is: it is never overwritten.
 std::optional<Loaded> load_for_change(const Domain &domain, int *status) {
     Loaded loaded = domain.load();
-    if (loaded.not_property_list) {
+    if (loaded.read_error && loaded.read_error != ENOTDIR) {
+        *status = fail("could not write domain " + domain.label() + " to " + domain.file() +
+                       ": the file cannot be read (" + strerror(loaded.read_error) + ")");
+        return std::nullopt;
+    }
+    if (loaded.not_property_list || loaded.read_error == ENOTDIR) {
         loaded.values = CFRef<CFDictionaryRef>::adopt(empty_dictionary().release());
         return loaded;
     }

@@ -16,6 +16,7 @@ namespace {
 std::string infoPlistProblem(const std::string &path) {
     std::string info = path + "/Contents/Info.plist";
     int fd = ::open(info.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return "no Contents/Info.plist";
     if (fd < 0) return "cannot read " + info + ": " + std::strerror(errno);
     std::string bytes;
     char buffer[16384];
