@@ -1,154 +1,156 @@
 // defaults: reads and writes preference domains from the command line.
-//
-//   defaults [-currentHost] [-anyUser] read [DOMAIN [KEY]]
-//   defaults [-currentHost] [-anyUser] read-type DOMAIN KEY
-//   defaults [-currentHost] [-anyUser] write DOMAIN KEY [-string|-int|-float|-double|-bool] VALUE
-//   defaults [-currentHost] [-anyUser] write DOMAIN KEY -array [[-TYPE] ITEM]...
-//   defaults [-currentHost] [-anyUser] delete DOMAIN [KEY]
-#include "value_parse.h"
-#include "value_text.h"
+// `defaults --help` describes every verb and option; docs/man/defaults.1
+// is the manual.
+#include "verbs.h"
 
-#include <CFRef.h>
+#include <cli/cli.h>
 
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <getopt.h>
 
 namespace {
 
-struct Scope {
-    CFStringRef user = kCFPreferencesCurrentUser;
-    CFStringRef host = kCFPreferencesAnyHost;
-};
+const cli::Program kProgram{
+    "defaults",
+    "defaults [-currentHost | -host NAME] [-anyUser] VERB [ARGUMENTS]\n"
+    "       defaults --help | --version",
+    "Reads, writes and deletes the preferences of a domain. A DOMAIN is an application\n"
+    "domain (org.example.app), the global domain (-g, -globalDomain or NSGlobalDomain),\n"
+    "or a property-list file named by its absolute path or a name ending in .plist.\n"
+    "\n"
+    "Verbs:\n"
+    "  read                      print every domain\n"
+    "  read DOMAIN               print the domain in old-style property-list text\n"
+    "  read DOMAIN KEY           print one value (a string as its bare text)\n"
+    "  read-type DOMAIN KEY      print \"Type is TYPE\" for the value's type\n"
+    "  write DOMAIN KEY VALUE    store a value: a plain VALUE is old-style\n"
+    "                            property-list text ('(a,b)', '{k=v;}', '\"text\"')\n"
+    "                            when it parses as one, else a string\n"
+    "  write DOMAIN '{...}'      replace the whole domain with the dictionary\n"
+    "  rename DOMAIN OLD NEW     move the value of key OLD to key NEW\n"
+    "  delete DOMAIN [KEY]       remove the key, or everything in the domain\n"
+    "  domains                   list the domains that have a file\n"
+    "  find WORD                 show the keys whose name or value holds WORD\n"
+    "  export DOMAIN FILE|-      write the domain as an XML property list\n"
+    "  import DOMAIN FILE|-      replace the domain with an XML or binary property list\n"
+    "  help                      this text\n"
+    "\n"
+    "Value types for write:\n"
+    "  -string TEXT              a string\n"
+    "  -int, -integer N          a whole number\n"
+    "  -float X, -double X       a real; nan, inf and values out of range are refused\n"
+    "  -bool, -boolean B         YES, NO, true, false, 1 or 0\n"
+    "  -date DATE                \"YYYY-MM-DD HH:MM:SS +ZZZZ\", YYYY-MM-DDTHH:MM:SSZ or YYYY-MM-DD\n"
+    "  -data HEX                 bytes as hex digits\n"
+    "  -array ITEM...            an array; an ITEM is a type flag and value, or a plain value\n"
+    "  -array-add ITEM...        append to the array (made when absent)\n"
+    "  -dict KEY VALUE...        a dictionary; a VALUE is a type flag and value, or plain\n"
+    "  -dict-add KEY VALUE...    add to the dictionary (made when absent)\n"
+    "\n"
+    "Options:\n"
+    "  -currentHost              this machine's own preferences (ByHost)\n"
+    "  -host NAME                the preferences of machine NAME (ByHost)\n"
+    "  -anyUser                  the preferences of every user (system directory)\n"
+    "  -g, -globalDomain         the global domain, in place of DOMAIN\n"
+    "  --help                    this text\n"
+    "  --version                 the program's version\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the verb failed, 2 for a wrong command line.\n"};
 
-using Words = std::vector<std::string>;
-
-int usage() {
-    fprintf(stderr,
-            "usage: defaults [-currentHost] [-anyUser] read [DOMAIN [KEY]]\n"
-            "       defaults [-currentHost] [-anyUser] read-type DOMAIN KEY\n"
-            "       defaults [-currentHost] [-anyUser] write DOMAIN KEY [-string|-int|-float|-double|-bool] VALUE\n"
-            "       defaults [-currentHost] [-anyUser] write DOMAIN KEY -array [[-TYPE] ITEM]...\n"
-            "       defaults [-currentHost] [-anyUser] delete DOMAIN [KEY]\n");
-    return 2;
-}
-
-CFRef<CFStringRef> cf_string(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
-}
-
-// The whole domain, or NULL when it holds nothing.
-CFRef<CFDictionaryRef> copy_domain(CFStringRef domain, const Scope &scope) {
-    auto all = CFRef<CFDictionaryRef>::adopt(CFPreferencesCopyMultiple(nullptr, domain, scope.user, scope.host));
-    if (all && CFDictionaryGetCount(all.get()) == 0) return {};
-    return all;
-}
-
-int no_domain(const std::string &domain) {
-    fprintf(stderr, "defaults: domain %s does not exist\n", domain.c_str());
-    return 1;
-}
-
-int no_key(const std::string &domain, const std::string &key) {
-    fprintf(stderr, "defaults: the key %s does not exist in domain %s\n", key.c_str(), domain.c_str());
-    return 1;
-}
-
-int bad_name(const std::string &what) {
-    fprintf(stderr, "defaults: not a valid name: %s\n", what.c_str());
-    return 1;
-}
-
-int synchronize(CFStringRef domain, const std::string &name, const Scope &scope) {
-    if (CFPreferencesSynchronize(domain, scope.user, scope.host)) return 0;
-    fprintf(stderr, "defaults: could not write domain %s to storage\n", name.c_str());
-    return 1;
-}
-
-int read(const Words &args, const Scope &scope) {
-    if (args.size() > 2) return usage();
-    if (args.empty()) {
-        fprintf(stderr, "defaults: name a domain to read\n");
-        return 2;
+bool is_valid_utf8(const std::string &text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        uint32_t code = length == 1 ? c : c & (0x7f >> length);
+        for (size_t k = 1; k < length; ++k) {
+            unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3f);
+        }
+        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return false;
+        i += length;
     }
-    auto domain = cf_string(args[0]);
-    if (!domain) return bad_name(args[0]);
-    auto all = copy_domain(domain.get(), scope);
-    if (!all) return no_domain(args[0]);
-    if (args.size() == 1) {
-        printf("%s\n", value_text(all.get()).c_str());
-        return 0;
-    }
-    auto key = cf_string(args[1]);
-    const void *value = key ? CFDictionaryGetValue(all.get(), key.get()) : nullptr;
-    if (!value) return no_key(args[0], args[1]);
-    printf("%s\n", value_text(value).c_str());
-    return 0;
+    return true;
 }
 
-int read_type(const Words &args, const Scope &scope) {
-    if (args.size() != 2) return usage();
-    auto domain = cf_string(args[0]);
-    auto key = cf_string(args[1]);
-    if (!domain || !key) return bad_name(args[0] + " " + args[1]);
-    auto value = CFRef<CFPropertyListRef>::adopt(CFPreferencesCopyValue(key.get(), domain.get(), scope.user, scope.host));
-    if (!value) return copy_domain(domain.get(), scope) ? no_key(args[0], args[1]) : no_domain(args[0]);
-    printf("Type is %s\n", value_type_name(value.get()).c_str());
-    return 0;
+std::string shown_bytes(const std::string &text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
 }
 
-int write(const Words &args, const Scope &scope) {
-    if (args.size() < 3) return usage();
-    auto domain = cf_string(args[0]);
-    auto key = cf_string(args[1]);
-    if (!domain || !key) return bad_name(args[0] + " " + args[1]);
-    ParsedValue parsed = parse_value({args.begin() + 2, args.end()});
-    if (!parsed.value) {
-        fprintf(stderr, "defaults: %s\n", parsed.error.c_str());
-        return 1;
-    }
-    auto value = CFRef<CFPropertyListRef>::adopt(parsed.value);
-    CFPreferencesSetValue(key.get(), value.get(), domain.get(), scope.user, scope.host);
-    return synchronize(domain.get(), args[0], scope);
-}
-
-int remove(const Words &args, const Scope &scope) {
-    if (args.empty() || args.size() > 2) return usage();
-    auto domain = cf_string(args[0]);
-    if (!domain) return bad_name(args[0]);
-    auto all = copy_domain(domain.get(), scope);
-    if (!all) return no_domain(args[0]);
-    if (args.size() == 2) {
-        auto key = cf_string(args[1]);
-        if (!key || !CFDictionaryContainsKey(all.get(), key.get())) return no_key(args[0], args[1]);
-        CFPreferencesSetValue(key.get(), nullptr, domain.get(), scope.user, scope.host);
-    } else {
-        auto keys = CFRef<CFArrayRef>::adopt(CFPreferencesCopyKeyList(domain.get(), scope.user, scope.host));
-        CFPreferencesSetMultiple(nullptr, keys.get(), domain.get(), scope.user, scope.host);
-    }
-    return synchronize(domain.get(), args[0], scope);
+int run_verb(const std::string &verb, const Words &rest, const Scope &scope) {
+    if (verb == "read") return verb_read(rest, scope);
+    if (verb == "read-type") return verb_read_type(rest, scope);
+    if (verb == "write") return verb_write(rest, scope);
+    if (verb == "rename") return verb_rename(rest, scope);
+    if (verb == "delete") return verb_delete(rest, scope);
+    if (verb == "domains") return verb_domains(rest, scope);
+    if (verb == "find") return verb_find(rest, scope);
+    if (verb == "export") return verb_export(rest, scope);
+    if (verb == "import") return verb_import(rest, scope);
+    if (verb == "help") return cli::print_help(kProgram);
+    return usage_error("unknown verb " + verb);
 }
 
 }  // namespace
 
+int usage_error(const std::string &problem) { return cli::usage_error(kProgram, problem); }
+
+int fail(const std::string &message) {
+    fflush(stdout);
+    fprintf(stderr, "defaults: %s\n", message.c_str());
+    return 1;
+}
+
 int main(int argc, char **argv) {
-    Words args(argv + 1, argv + argc);
+    enum { kHelp = 'h' + 256, kVersion, kCurrentHost, kHost, kAnyUser, kGlobal };
+    static const option kOptions[] = {
+        {"help", no_argument, nullptr, kHelp},           {"version", no_argument, nullptr, kVersion},
+        {"currentHost", no_argument, nullptr, kCurrentHost}, {"host", required_argument, nullptr, kHost},
+        {"anyUser", no_argument, nullptr, kAnyUser},     {"g", no_argument, nullptr, kGlobal},
+        {"globalDomain", no_argument, nullptr, kGlobal}, {nullptr, 0, nullptr, 0},
+    };
     Scope scope;
-    size_t first = 0;
-    for (; first < args.size() && args[first][0] == '-'; ++first) {
-        if (args[first] == "-currentHost")
-            scope.host = kCFPreferencesCurrentHost;
-        else if (args[first] == "-anyUser")
-            scope.user = kCFPreferencesAnyUser;
-        else
-            return usage();
+    bool global = false;
+    int option;
+    opterr = 0;  // the complaint is ours, naming the program, not its path
+    // Single-dash long options (-currentHost) are the command's own form;
+    // "+" stops at the verb, so value flags such as -int reach the verb.
+    while ((option = getopt_long_only(argc, argv, "+:", kOptions, nullptr)) != -1) {
+        switch (option) {
+        case kHelp: return cli::print_help(kProgram);
+        case kVersion: return cli::print_version(kProgram);
+        case kCurrentHost: scope.host = kCFPreferencesCurrentHost; break;
+        case kHost: scope.host_name = optarg; break;
+        case kAnyUser: scope.user = kCFPreferencesAnyUser; break;
+        case kGlobal: global = true; break;
+        case ':': return usage_error(std::string(argv[optind - 1]) + " needs a value");
+        default: return usage_error(std::string("unknown option ") + argv[optind - 1]);
+        }
     }
-    if (first == args.size()) return usage();
-    const std::string verb = args[first];
-    Words rest(args.begin() + static_cast<long>(first) + 1, args.end());
-    if (verb == "read") return read(rest, scope);
-    if (verb == "read-type") return read_type(rest, scope);
-    if (verb == "write") return write(rest, scope);
-    if (verb == "delete") return remove(rest, scope);
-    return usage();
+    if (!scope.host_name.empty() && CFEqual(scope.host, kCFPreferencesCurrentHost))
+        return usage_error("-currentHost and -host name different hosts; give one");
+    if (!scope.host_name.empty() && (scope.host_name.find('/') != std::string::npos || scope.host_name[0] == '.'))
+        return usage_error("not a host name: " + scope.host_name);
+    if (optind == argc) return usage_error("no verb given");
+    for (int i = optind; i < argc; ++i)
+        if (!is_valid_utf8(argv[i]))
+            return fail("argument " + std::to_string(i - optind + 1) + " is not valid UTF-8: " + shown_bytes(argv[i]));
+    std::string verb = argv[optind];
+    Words rest(argv + optind + 1, argv + argc);
+    // `defaults -g read KEY` names the global domain before the verb.
+    if (global && verb != "domains" && verb != "find") rest.insert(rest.begin(), "-g");
+    return run_verb(verb, rest, scope);
 }

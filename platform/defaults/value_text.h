@@ -1,6 +1,8 @@
-// The readable text `defaults` prints for a stored value. Strings are
-// quoted and reals always carry a decimal point, so a float, an integer
-// and a string never look alike.
+// The text `defaults` prints for a stored value: the old-style
+// property-list form users of the command know. Strings are quoted unless
+// they are plain letters and digits, booleans print as 1 and 0, reals in
+// their shortest exact form, data as <hex>, dates quoted in UTC. Numbers
+// never depend on the process locale.
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -9,5 +11,11 @@
 
 std::string value_text(CFPropertyListRef value, int indent = 0);
 
-// "string", "integer", "real", "boolean", "array", "dictionary", "data", "date".
+// As value_text, but a string prints as its bare text (`read DOMAIN KEY`).
+std::string value_text_bare(CFPropertyListRef value);
+
+// The UTF-8 text of a CFString.
+std::string utf8_of(CFStringRef string);
+
+// "string", "integer", "float", "boolean", "array", "dictionary", "data", "date".
 std::string value_type_name(CFPropertyListRef value);

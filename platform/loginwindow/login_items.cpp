@@ -16,9 +16,20 @@ ListedItem unusable(const char *problem) {
     return item;
 }
 
+// Hide written by hand (`defaults write ... '{Path=...; Hide=1;}'`) is
+// text, since old-style property lists only hold strings: "1", "YES" and
+// "true" mean what a boolean true or a number 1 would.
 bool is_true(CFTypeRef value) {
-    auto boolean = CFCastIfType<CFBooleanRef>(value, CFBooleanGetTypeID());
-    return boolean && CFBooleanGetValue(boolean);
+    if (auto boolean = CFCastIfType<CFBooleanRef>(value, CFBooleanGetTypeID())) return CFBooleanGetValue(boolean);
+    if (auto number = CFCastIfType<CFNumberRef>(value, CFNumberGetTypeID())) {
+        double amount = 0;
+        return CFNumberGetValue(number, kCFNumberDoubleType, &amount) && amount != 0;
+    }
+    auto text = CFCastIfType<CFStringRef>(value, CFStringGetTypeID());
+    if (!text) return false;
+    for (CFStringRef yes : {CFSTR("1"), CFSTR("YES"), CFSTR("true")})
+        if (CFStringCompare(text, yes, kCFCompareCaseInsensitive) == kCFCompareEqualTo) return true;
+    return false;
 }
 
 ListedItem item_from_record(CFTypeRef record) {

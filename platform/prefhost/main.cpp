@@ -13,12 +13,19 @@
 // failed, 2 for a wrong command line or no display for the window.
 #include <PreferencePanes/PreferencePanes.h>
 
+#include <cli/cli.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
+#include <getopt.h>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "pane_bundle.h"
 #include "pane_session.h"
@@ -33,14 +40,26 @@ struct Options {
     bool exitAfterFirstFrame = false;
 };
 
-int usage(const std::string &problem) {
-    std::fprintf(stderr,
-                 "prefhost: %s\n"
-                 "usage: prefhost --script FILE PANE.prefPane\n"
-                 "       prefhost [--exit-after-first-frame] PANE.prefPane\n",
-                 problem.c_str());
-    return 2;
-}
+const cli::Program kProgram{
+    "prefhost",
+    "prefhost --script FILE PANE.prefPane\n"
+    "       prefhost [--exit-after-first-frame] PANE.prefPane\n"
+    "       prefhost --help | --version",
+    "Loads a preference pane bundle and shows its pane in a window; closing the\n"
+    "window leaves the pane. With --script it runs a script against the pane\n"
+    "instead, needing no display.\n"
+    "\n"
+    "Options:\n"
+    "  --script FILE               run the commands in FILE (- reads standard input):\n"
+    "                              set, click, get, show, snapshot, leave, reload\n"
+    "  --exit-after-first-frame    print the time to the first frame, then close\n"
+    "  --help                      this text\n"
+    "  --version                   the program's version\n"
+    "\n"
+    "Exit status: 0 when everything ran, 1 when the pane or the script failed,\n"
+    "2 for a wrong command line or no display for the window.\n"};
+
+int usage(const std::string &problem) { return cli::usage_error(kProgram, problem); }
 
 int fail(const std::string &message) {
     std::cout.flush();
@@ -48,13 +67,30 @@ int fail(const std::string &message) {
     return 1;
 }
 
-int runScripted(const Options &options) {
-    std::ifstream file;
-    bool fromStdin = options.script == "-";
-    if (!fromStdin) {
-        file.open(options.script);
-        if (!file) return fail("cannot read the script " + options.script);
+// The whole script, read up front so that a directory or a read error is
+// reported before the pane is touched.
+bool readScript(const std::string &path, std::string *text, std::string *error) {
+    int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = "cannot read the script " + path + ": " + std::strerror(errno);
+        return false;
     }
+    char buffer[16384];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text->append(buffer, static_cast<size_t>(got));
+    int readError = errno;
+    if (fd != STDIN_FILENO) ::close(fd);
+    if (got == 0) return true;
+    *error = "cannot read the script " + (path == "-" ? std::string("from standard input") : path) + ": " +
+             std::strerror(readError);
+    return false;
+}
+
+int runScripted(const Options &options) {
+    bool fromStdin = options.script == "-";
+    std::string text, readError;
+    if (!readScript(options.script, &text, &readError)) return fail(readError);
+    std::istringstream file(text);
     std::string error;
     std::unique_ptr<PaneBundle> bundle = PaneBundle::open(options.pane, &error);
     if (!bundle) return fail(error);
@@ -62,7 +98,7 @@ int runScripted(const Options &options) {
     Status shown = session.show();
     if (!shown.ok()) return fail(options.pane + ": " + shown.message());
     ScriptRunner runner(session, fromStdin ? "<stdin>" : options.script, std::cout);
-    Status ran = runner.run(fromStdin ? std::cin : file);
+    Status ran = runner.run(file);
     std::cout.flush();
     return ran.ok() ? 0 : fail(ran.message());
 }
@@ -77,21 +113,31 @@ int runWindowed(const Options &options, std::chrono::steady_clock::time_point st
 }
 
 int run(int argc, char **argv, std::chrono::steady_clock::time_point started) {
+    enum { kScript = 256, kExitAfterFirstFrame, kHelp, kVersion };
+    static const option kOptions[] = {
+        {"script", required_argument, nullptr, kScript},
+        {"exit-after-first-frame", no_argument, nullptr, kExitAfterFirstFrame},
+        {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
     Options options;
-    std::vector<std::string> rest;
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        if (argument == "--script") {
-            if (++i == argc) return usage("--script needs a file");
-            options.script = argv[i];
-        } else if (argument == "--exit-after-first-frame") {
-            options.exitAfterFirstFrame = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return usage("unknown option " + argument);
-        } else {
-            rest.push_back(argument);
+    opterr = 0;
+    int option;
+    while ((option = getopt_long(argc, argv, ":", kOptions, nullptr)) != -1) {
+        switch (option) {
+        case kScript:
+            if (!*optarg) return usage("--script needs a file");
+            options.script = optarg;
+            break;
+        case kExitAfterFirstFrame: options.exitAfterFirstFrame = true; break;
+        case kHelp: return cli::print_help(kProgram);
+        case kVersion: return cli::print_version(kProgram);
+        case ':': return usage(std::string(argv[optind - 1]) + " needs a file");
+        default: return usage(std::string("unknown option ") + argv[optind - 1]);
         }
     }
+    std::vector<std::string> rest(argv + optind, argv + argc);
     if (rest.size() != 1) return usage("one PANE.prefPane is needed");
     options.pane = rest[0];
     if (options.script.empty()) return runWindowed(options, started);

@@ -80,5 +80,5 @@ TEST_F(PaneHostTest, TheCurveSlidersApplyAndStoreNoSpeed) {
     EXPECT_EQ(runScriptLines("set theSpeed 4\nset theAccel 2\nleave\n"), Lines{});
     EXPECT_TRUE(daemon.log().empty()) << "a curve slider applied the speeds";
     EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS}),
-              "{\n    MouseSpeed = 1.0;\n    TrackpadSpeed = 1.0;\n}\n");
+              "{\n    MouseSpeed = 1;\n    TrackpadSpeed = 1;\n}\n");
 }

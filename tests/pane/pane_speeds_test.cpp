@@ -95,8 +95,8 @@ TEST_F(PaneHostTest, SliderMovesStoreNothingAndLeavingStoresBothAsFloatsThatRelo
 
     EXPECT_EQ(runScriptLines("set theMouseSlider 1.7\nset theTrackpadSlider 0.3\nleave\nreload\n" + kGetSpeeds),
               (Lines{"1.7", "1.7x", "0.3", "0.3x"}));
-    EXPECT_EQ(defaults({"read-type", kPaneDomain, "MouseSpeed"}), "Type is real\n");
-    EXPECT_EQ(defaults({"read-type", kPaneDomain, "TrackpadSpeed"}), "Type is real\n");
+    EXPECT_EQ(defaults({"read-type", kPaneDomain, "MouseSpeed"}), "Type is float\n");
+    EXPECT_EQ(defaults({"read-type", kPaneDomain, "TrackpadSpeed"}), "Type is float\n");
     // Single precision, widened: 1.7f is not the double 1.7.
     EXPECT_EQ(storedNumber("MouseSpeed"), static_cast<double>(1.7f));
     EXPECT_EQ(storedNumber("TrackpadSpeed"), static_cast<double>(0.3f));

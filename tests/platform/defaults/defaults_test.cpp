@@ -31,15 +31,15 @@ TEST_F(DefaultsTool, TypedValuesReadBackWithTheirTypeVisible) {
     write({"On", "-bool", "YES"});
     write({"List", "-array", "a b", "-int", "3", "-bool", "false"});
 
-    EXPECT_EQ(defaults({"read", kDomain, "Text"}).out, "\"1.5\"\n");
+    EXPECT_EQ(defaults({"read", kDomain, "Text"}).out, "1.5\n") << "a string read by key prints bare";
     EXPECT_EQ(defaults({"read", kDomain, "Float"}).out, "1.5\n");
-    EXPECT_EQ(defaults({"read", kDomain, "Whole"}).out, "2.0\n");
+    EXPECT_EQ(defaults({"read", kDomain, "Whole"}).out, "2\n");
     EXPECT_EQ(defaults({"read", kDomain, "Double"}).out, "0.1\n");
     EXPECT_EQ(defaults({"read", kDomain, "Count"}).out, "-2\n");
-    EXPECT_EQ(defaults({"read", kDomain, "On"}).out, "true\n");
-    EXPECT_EQ(defaults({"read", kDomain, "List"}).out, "(\n    \"a b\",\n    3,\n    false\n)\n");
+    EXPECT_EQ(defaults({"read", kDomain, "On"}).out, "1\n");
+    EXPECT_EQ(defaults({"read", kDomain, "List"}).out, "(\n    \"a b\",\n    3,\n    0\n)\n");
     EXPECT_EQ(defaults({"read-type", kDomain, "Text"}).out, "Type is string\n");
-    EXPECT_EQ(defaults({"read-type", kDomain, "Float"}).out, "Type is real\n");
+    EXPECT_EQ(defaults({"read-type", kDomain, "Float"}).out, "Type is float\n");
     EXPECT_EQ(defaults({"read-type", kDomain, "Count"}).out, "Type is integer\n");
 
     auto whole = defaults({"read", kDomain});
@@ -88,8 +88,8 @@ TEST_F(DefaultsTool, ScopeFlagsWriteTheirOwnFiles) {
     write({"Where", "user"});
     auto any_user = defaults({"-anyUser", "write", kDomain, "Where", "everyone"});
     ASSERT_EQ(any_user.exit_code, 0) << any_user.err;
-    EXPECT_EQ(defaults({"read", kDomain, "Where"}).out, "\"user\"\n");
-    EXPECT_EQ(defaults({"-anyUser", "read", kDomain, "Where"}).out, "\"everyone\"\n");
+    EXPECT_EQ(defaults({"read", kDomain, "Where"}).out, "user\n");
+    EXPECT_EQ(defaults({"-anyUser", "read", kDomain, "Where"}).out, "everyone\n");
     EXPECT_TRUE(file_exists(home.system_dir() + "/" + kDomain + ".plist"));
     EXPECT_EQ(defaults({"-currentHost", "read", kDomain}).exit_code, 1);
 }

@@ -151,7 +151,11 @@ TEST_F(LoginWindow, ReportsEveryRecordItCannotOpenAndGoesOn) {
 TEST_F(LoginWindow, SaysSoWhenNothingIsListedAndRefusesAWrongCommandLine) {
     auto wrong = login({"--wait", "extra"});
     EXPECT_EQ(wrong.exit_code, 2);
-    EXPECT_EQ(wrong.err, "loginwindow: unknown argument extra\nusage: loginwindow [--wait]\n");
+    EXPECT_EQ(wrong.err,
+              "loginwindow: unexpected argument extra\n"
+              "usage: loginwindow [--wait]\n"
+              "       loginwindow --help | --version\n"
+              "Try 'loginwindow --help' for more information.\n");
 
     auto nothing_stored = login();
     EXPECT_EQ(nothing_stored.exit_code, 0);
@@ -203,6 +207,28 @@ TEST_F(LoginWindow, WithoutWaitItReturnsWhileTheApplicationsRun) {
     for (int i = 0; i < 500 && !file_exists(apps + "/slow.done"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_TRUE(file_exists(apps + "/slow.done")) << "it went on running after the login window left";
+}
+
+}  // namespace
+
+namespace {
+
+// A record typed by hand with `defaults` holds Hide as the text "1" (old-style
+// property lists have only strings); the login window takes it as hidden.
+TEST_F(LoginWindow, OpensRecordsWrittenByHandWithDefaults) {
+    std::string hidden = recorder("typed-hidden");
+    std::string shown = recorder("typed-shown");
+    for (const std::string &record : {"{Path=\"" + hidden + "\"; Hide=1;}", "{Path=\"" + shown + "\"; Hide=NO;}"}) {
+        auto added = run_process({bin_path("defaults"), "write", "loginwindow", "AutoLaunchedApplicationDictionary",
+                                  "-array-add", record},
+                                 {.env = home.env()});
+        ASSERT_EQ(added.exit_code, 0) << added.err;
+    }
+    auto result = login();
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_THAT(lines_about(result.err, 0).at(0), testing::EndsWith(", hidden"));
+    EXPECT_THAT(lines_about(result.err, 1).at(0), testing::EndsWith(", not hidden"));
+    EXPECT_EQ(read_record(record_of("typed-hidden"))["hide"], "1");
 }
 
 }  // namespace

@@ -307,6 +307,13 @@ TEST_F(PrefhostTest, PanesThatCannotBeShownAreRefused) {
     ProcessResult result = runScript("", dir.path() + "/Missing.prefPane");
     expectFailure(result, "Missing.prefPane: not a bundle directory");
     expectFailure(runScript("", noInfo), "Empty.prefPane: no Contents/Info.plist");
+    // An Info.plist that cannot be read or parsed is named as such, not as
+    // a bundle without a principal class.
+    fs::create_directories(noInfo + "/Contents/Info.plist");
+    expectFailure(runScript("", noInfo), "Empty.prefPane/Contents/Info.plist: Is a directory");
+    fs::remove(noInfo + "/Contents/Info.plist");
+    write_file(noInfo + "/Contents/Info.plist", "<plist><dict><key>NSPrincipalClass</key>");
+    expectFailure(runScript("", noInfo), "Empty.prefPane/Contents/Info.plist is not a property list dictionary");
     result = runScript("", broken);
     expectFailure(result, "Broken.prefPane: cannot load the pane's code: ");
     EXPECT_NE(result.err.find("Contents/MacOS/Broken"), std::string::npos) << result.err;
@@ -348,4 +355,6 @@ TEST_F(PrefhostTest, AWrongCommandLineShowsTheUsage) {
     }
     ProcessResult missing = run_process({bin_path("prefhost"), "--script", dir.path() + "/none", TEST_PANE_BUNDLE});
     expectFailure(missing, "cannot read the script");
+    ProcessResult directory = run_process({bin_path("prefhost"), "--script", "/", TEST_PANE_BUNDLE});
+    expectFailure(directory, "prefhost: cannot read the script /: Is a directory");
 }

@@ -234,8 +234,8 @@ TEST_F(WindowTest, ClosingTheWindowLeavesThePaneAndStoresTheSettings) {
     ASSERT_TRUE(waitForLogged("HIDMouseAcceleration", std::to_string(3 * 65536)));
     EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "");  // slider moves store nothing
     EXPECT_EQ(close(), 0) << read_file(errPath());
-    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "3.0\n");
-    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "TrackpadSpeed"}), "1.0\n");
+    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "3\n");
+    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "TrackpadSpeed"}), "1\n");
     EXPECT_EQ(read_file(errPath()), "");
 }
 
@@ -245,7 +245,7 @@ TEST_F(WindowTest, AWindowDestroyedFromOutsideStillLeavesThePaneAndTheHostEnds) 
     ASSERT_TRUE(waitForLogged("HIDMouseAcceleration", std::to_string(3 * 65536)));
     ASSERT_TRUE(xdotool(xserver, {"windowclose", std::to_string(window)}));  // XDestroyWindow
     EXPECT_EQ(host.wait(10s), 0) << read_file(errPath());
-    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "3.0\n");
+    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "3\n");
 }
 
 TEST_F(WindowTest, ANonContinuousSliderSendsItsActionOnceOnReleaseAContinuousOneWhileDragged) {
@@ -278,7 +278,7 @@ TEST_F(WindowTest, TheFirstFrameIsReportedAndTheWindowClosesAsTheUserLeaving) {
         run_process({bin_path("prefhost"), "--exit-after-first-frame", GLISSOR_PANE_BUNDLE}, options);
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_EQ(result.out.rfind("prefhost: first frame after ", 0), 0u) << result.out;
-    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "1.0\n");
+    EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "1\n");
 }
 
 TEST(WindowModeTest, WithoutADisplayTheWindowIsRefusedAndScriptsStillRun) {

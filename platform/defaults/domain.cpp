@@ -1,0 +1,227 @@
+#include "domain.h"
+
+#include "domain_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+std::string home_directory() {
+    const char *home = getenv("HOME");
+    if (home && *home) return home;
+    if (const passwd *entry = getpwuid(getuid())) return entry->pw_dir;
+    return "/";
+}
+
+// The store's own naming of this machine: its machine id, else its host name.
+std::string this_host() {
+    std::ifstream machine_id("/etc/machine-id");
+    std::string id;
+    if (machine_id >> id && !id.empty()) return id;
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) == 0 && name[0]) return name;
+    return "localhost";
+}
+
+std::string scope_directory(const Scope &scope) {
+    std::string dir;
+    if (CFEqual(scope.user, kCFPreferencesAnyUser)) {
+        const char *system = getenv("CFPREFERENCES_SYSTEM_DIR");
+        dir = system && *system ? system : "/Library/Preferences";
+    } else {
+        dir = home_directory() + "/Library/Preferences";
+    }
+    bool by_host = !scope.host_name.empty() || CFEqual(scope.host, kCFPreferencesCurrentHost);
+    return by_host ? dir + "/ByHost" : dir;
+}
+
+// ".plist", or ".HOST.plist" for a host's own files.
+std::string file_suffix(const Scope &scope) {
+    if (!scope.host_name.empty()) return "." + scope.host_name + ".plist";
+    if (CFEqual(scope.host, kCFPreferencesCurrentHost)) return "." + this_host() + ".plist";
+    return ".plist";
+}
+
+bool is_global_name(const std::string &name) {
+    return name == "-g" || name == "-globalDomain" || name == "NSGlobalDomain" || name == ".GlobalPreferences";
+}
+
+// A domain name is a file name in the preferences directory.
+const char *why_refused(const std::string &name) {
+    if (name.empty()) return "a domain name cannot be empty";
+    if (name.size() > 200) return "a domain name is at most 200 bytes";
+    for (unsigned char c : name) {
+        if (c == '/') return "a domain name cannot hold '/' (name a file by an absolute path or one ending in .plist)";
+        if (c < 0x20 || c == 0x7f) return "a domain name cannot hold control characters";
+    }
+    if (name[0] == '.') return "a domain name cannot start with '.'";
+    return nullptr;
+}
+
+std::string reason(int error) { return strerror(error); }
+
+CFRef<CFMutableDictionaryRef> mutable_copy(CFDictionaryRef values) {
+    if (values)
+        return CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, values));
+    return CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+}
+
+void set_all(CFMutableDictionaryRef target, CFDictionaryRef source) {
+    CFIndex count = CFDictionaryGetCount(source);
+    std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(source, keys.data(), values.data());
+    for (size_t i = 0; i < keys.size(); ++i) CFDictionarySetValue(target, keys[i], values[i]);
+}
+
+// An exclusive lock beside the file, the same one the store takes, so a
+// file written directly never interleaves with the store's writers.
+class FileLock {
+public:
+    explicit FileLock(const std::string &path) {
+        std::string name = path.substr(path.rfind('/') + 1);
+        fd_ = open((directory_of(path) + "/." + name + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace
+
+std::optional<Domain> Domain::resolve(const std::string &argument, const Scope &scope, std::string *error) {
+    Domain domain;
+    domain.scope_ = scope;
+    domain.label_ = argument;
+    if (argument.starts_with('/') || argument.ends_with(".plist")) {
+        domain.file_ = argument.ends_with(".plist") ? argument : argument + ".plist";
+        return domain;
+    }
+    std::string name = argument;
+    if (is_global_name(argument)) {
+        domain.label_ = "NSGlobalDomain";
+        name = ".GlobalPreferences";
+        domain.name_ = CFRef<CFStringRef>::retain(kCFPreferencesAnyApplication);
+    } else if (const char *why = why_refused(argument)) {
+        *error = "refused domain name " + argument + ": " + why;
+        return std::nullopt;
+    } else {
+        domain.name_ = CFRef<CFStringRef>::adopt(
+            CFStringCreateWithCString(kCFAllocatorDefault, argument.c_str(), kCFStringEncodingUTF8));
+    }
+    domain.file_ = scope_directory(scope) + "/" + name + file_suffix(scope);
+    // Another host's file is not one the store serves: it is used directly.
+    if (!scope.host_name.empty()) {
+        domain.name_ = {};
+        domain.make_directory_ = true;
+    }
+    return domain;
+}
+
+Loaded Domain::load() const {
+    Loaded loaded;
+    FileLook look = look_at_file(file_);
+    auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
+    if (look.state == FileState::Unreadable) {
+        loaded.error = "could not read domain " + label_ + " from " + file_ + ": " + reason(look.error);
+        loaded.read_error = look.error;
+        return loaded;
+    }
+    if (look.state == FileState::NotPropertyList) {
+        loaded.not_property_list = true;
+        loaded.error = "domain " + label_ + ": " + file_ + " is not a property list";
+        return loaded;
+    }
+    if (name_) {
+        loaded.values = CFRef<CFDictionaryRef>::adopt(CFPreferencesCopyMultiple(nullptr, name_.get(), scope_.user, scope_.host));
+    } else {
+        loaded.values = CFRef<CFDictionaryRef>::adopt(mutable_copy(static_cast<CFDictionaryRef>(parsed.get())).release());
+    }
+    if (!loaded.values) {
+        loaded.error = "could not read domain " + label_;
+        return loaded;
+    }
+    loaded.exists = CFDictionaryGetCount(loaded.values.get()) > 0;
+    return loaded;
+}
+
+std::string Domain::apply(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const {
+    return name_ ? apply_to_store(set, remove, note) : apply_to_file(set, remove);
+}
+
+std::string Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const {
+    FileLook before = look_at_file(file_);
+    if (before.value) CFRelease(before.value);
+    if (before.state == FileState::Unreadable && before.error != ENOTDIR)
+        return "could not write domain " + label_ + " to " + file_ + ": the file cannot be read (" +
+               reason(before.error) + ")";
+    std::set<std::string> aside_before = kept_aside_copies(file_);
+    std::vector<const void *> removed(remove.begin(), remove.end());
+    auto keys = CFRef<CFArrayRef>::adopt(
+        CFArrayCreate(kCFAllocatorDefault, removed.data(), static_cast<CFIndex>(removed.size()), &kCFTypeArrayCallBacks));
+    CFPreferencesSetMultiple(set, keys.get(), name_.get(), scope_.user, scope_.host);
+    if (!CFPreferencesSynchronize(name_.get(), scope_.user, scope_.host)) {
+        int why = why_not_writable(file_);
+        return "could not write domain " + label_ + " to " + file_ + ": " +
+               (why ? reason(why) : std::string("the preference store refused the write"));
+    }
+    if (before.state == FileState::NotPropertyList) {
+        std::string kept;
+        for (const std::string &name : kept_aside_copies(file_))
+            if (!aside_before.count(name)) kept = name;
+        *note = "domain " + label_ + ": " + file_ + " was not a property list; " +
+                (kept.empty() ? std::string("it was replaced") : "the old file was kept as " + kept);
+    }
+    return {};
+}
+
+std::string Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
+    std::string failed = "could not write domain " + label_ + " to " + file_ + ": ";
+    if (make_directory_ && !make_directories(directory_of(file_))) return failed + reason(errno);
+    FileLock lock(file_);
+    FileLook look = look_at_file(file_);
+    auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
+    if (look.state == FileState::Unreadable) return failed + "the file cannot be read (" + reason(look.error) + ")";
+    if (look.state == FileState::NotPropertyList) return failed + "the file is not a property list; it was left as it is";
+    auto values = mutable_copy(static_cast<CFDictionaryRef>(parsed.get()));
+    if (set) set_all(values.get(), set);
+    for (CFStringRef key : remove) CFDictionaryRemoveValue(values.get(), key);
+    auto data = CFRef<CFDataRef>::adopt(
+        CFPropertyListCreateData(kCFAllocatorDefault, values.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    if (!data) return failed + "the values cannot be written as a property list";
+    std::string bytes(reinterpret_cast<const char *>(CFDataGetBytePtr(data.get())),
+                      static_cast<size_t>(CFDataGetLength(data.get())));
+    if (!replace_file(file_, bytes)) return failed + reason(errno);
+    return {};
+}
+
+std::vector<std::string> domain_names(const Scope &scope) {
+    std::vector<std::string> names;
+    std::string suffix = file_suffix(scope);
+    DIR *listing = opendir(scope_directory(scope).c_str());
+    if (!listing) return names;
+    while (const dirent *entry = readdir(listing)) {
+        std::string file = entry->d_name;
+        if (file.starts_with('.') || !file.ends_with(suffix) || file.size() == suffix.size()) continue;
+        names.push_back(file.substr(0, file.size() - suffix.size()));
+    }
+    closedir(listing);
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -1,0 +1,25 @@
+// The verbs of `defaults`. Each takes the words after the verb, prints its
+// result on standard output and its failure as one line on standard error,
+// and returns the exit status (0, 1 for a failure, 2 for a wrong command line).
+#pragma once
+
+#include "domain.h"
+
+#include <string>
+#include <vector>
+
+using Words = std::vector<std::string>;
+
+int usage_error(const std::string &problem);
+int fail(const std::string &message);
+
+int verb_read(const Words &args, const Scope &scope);
+int verb_read_type(const Words &args, const Scope &scope);
+int verb_domains(const Words &args, const Scope &scope);
+int verb_find(const Words &args, const Scope &scope);
+int verb_export(const Words &args, const Scope &scope);
+
+int verb_write(const Words &args, const Scope &scope);
+int verb_rename(const Words &args, const Scope &scope);
+int verb_delete(const Words &args, const Scope &scope);
+int verb_import(const Words &args, const Scope &scope);

@@ -1,0 +1,197 @@
+// The verbs that change a domain: write, rename, delete, import.
+#include "verbs.h"
+
+#include "old_style.h"
+#include "value_parse.h"
+#include "value_text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status) {
+    std::string error;
+    auto domain = Domain::resolve(argument, scope, &error);
+    if (!domain) *status = fail(error);
+    return domain;
+}
+
+CFRef<CFStringRef> cf_string(const std::string &text) {
+    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+}
+
+CFRef<CFMutableDictionaryRef> empty_dictionary() {
+    return CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+}
+
+// Loads the domain for a change; a broken file is no obstacle (the store
+// keeps it aside), nor a directory that is not one (the write reports
+// it), but an unreadable file is: it is never overwritten.
+std::optional<Loaded> load_for_change(const Domain &domain, int *status) {
+    Loaded loaded = domain.load();
+    if (loaded.read_error && loaded.read_error != ENOTDIR) {
+        *status = fail("could not write domain " + domain.label() + " to " + domain.file() +
+                       ": the file cannot be read (" + strerror(loaded.read_error) + ")");
+        return std::nullopt;
+    }
+    if (loaded.not_property_list || loaded.read_error == ENOTDIR) {
+        loaded.values = CFRef<CFDictionaryRef>::adopt(empty_dictionary().release());
+        return loaded;
+    }
+    if (!loaded.values) {
+        *status = fail(loaded.error);
+        return std::nullopt;
+    }
+    return loaded;
+}
+
+int apply(const Domain &domain, CFDictionaryRef set, const std::vector<CFStringRef> &remove) {
+    std::string note;
+    std::string error = domain.apply(set, remove, &note);
+    if (!note.empty()) fprintf(stderr, "defaults: %s\n", note.c_str());
+    return error.empty() ? 0 : fail(error);
+}
+
+std::vector<CFStringRef> keys_of(CFDictionaryRef values) {
+    CFIndex count = CFDictionaryGetCount(values);
+    std::vector<const void *> keys(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(values, keys.data(), nullptr);
+    return {reinterpret_cast<CFStringRef const *>(keys.data()), reinterpret_cast<CFStringRef const *>(keys.data()) + count};
+}
+
+// Replaces the whole domain with values.
+int replace_domain(const Domain &domain, CFDictionaryRef values, int *status) {
+    auto loaded = load_for_change(domain, status);
+    if (!loaded) return *status;
+    std::vector<CFStringRef> gone;
+    for (CFStringRef key : keys_of(loaded->values.get()))
+        if (!CFDictionaryContainsKey(values, key)) gone.push_back(key);
+    return apply(domain, values, gone);
+}
+
+// The value to store for -array-add and -dict-add: what is there, extended.
+CFRef<CFPropertyListRef> merged(const Domain &domain, const std::string &key, CFPropertyListRef current,
+                                const ParsedValue &parsed, int *status) {
+    if (parsed.kind == WriteKind::ArrayAdd) {
+        if (current && CFGetTypeID(current) != CFArrayGetTypeID()) {
+            *status = fail("cannot add to " + key + " in domain " + domain.label() + ": it is a " + value_type_name(current) + ", not an array");
+            return {};
+        }
+        auto array = CFRef<CFMutableArrayRef>::adopt(
+            current ? CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFArrayRef>(current))
+                    : CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+        auto added = static_cast<CFArrayRef>(parsed.value);
+        for (CFIndex i = 0; i < CFArrayGetCount(added); ++i) CFArrayAppendValue(array.get(), CFArrayGetValueAtIndex(added, i));
+        return CFRef<CFPropertyListRef>::adopt(array.release());
+    }
+    if (current && CFGetTypeID(current) != CFDictionaryGetTypeID()) {
+        *status = fail("cannot add to " + key + " in domain " + domain.label() + ": it is a " + value_type_name(current) + ", not a dictionary");
+        return {};
+    }
+    auto dictionary = CFRef<CFMutableDictionaryRef>::adopt(
+        current ? CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFDictionaryRef>(current))
+                : CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    auto added = static_cast<CFDictionaryRef>(parsed.value);
+    for (CFStringRef added_key : keys_of(added))
+        CFDictionarySetValue(dictionary.get(), added_key, CFDictionaryGetValue(added, added_key));
+    return CFRef<CFPropertyListRef>::adopt(dictionary.release());
+}
+
+// `write DOMAIN '{key = value; ...}'`: the text becomes the whole domain.
+int write_whole_domain(const Domain &domain, const std::string &text) {
+    OldStyleResult parsed = parse_old_style(text);
+    auto value = CFRef<CFPropertyListRef>::adopt(parsed.value);
+    if (!value) return fail("could not parse " + text + " as property-list text: " + parsed.error);
+    if (CFGetTypeID(value.get()) != CFDictionaryGetTypeID())
+        return fail("writing a whole domain needs a dictionary, not " + text);
+    int status = 0;
+    return replace_domain(domain, static_cast<CFDictionaryRef>(value.get()), &status);
+}
+
+bool read_input(const std::string &path, std::string &bytes) {
+    FILE *file = path == "-" ? stdin : fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    bool ok = !ferror(file);
+    int saved = errno;
+    if (file != stdin) fclose(file);
+    errno = saved ? saved : EIO;
+    return ok;
+}
+
+}  // namespace
+
+int verb_write(const Words &args, const Scope &scope) {
+    if (args.size() < 2) return usage_error("write needs a domain, a key and a value");
+    int status = 0;
+    auto domain = resolve(args[0], scope, &status);
+    if (!domain) return status;
+    if (args.size() == 2) return write_whole_domain(*domain, args[1]);
+    ParsedValue parsed = parse_value({args.begin() + 2, args.end()});
+    auto value = CFRef<CFPropertyListRef>::adopt(parsed.value);
+    if (!value) return fail(parsed.error);
+    auto loaded = load_for_change(*domain, &status);
+    if (!loaded) return status;
+    auto key = cf_string(args[1]);
+    if (parsed.kind != WriteKind::Replace) {
+        value = merged(*domain, args[1], CFDictionaryGetValue(loaded->values.get(), key.get()), parsed, &status);
+        if (!value) return status;
+    }
+    auto set = empty_dictionary();
+    CFDictionarySetValue(set.get(), key.get(), value.get());
+    return apply(*domain, set.get(), {});
+}
+
+int verb_rename(const Words &args, const Scope &scope) {
+    if (args.size() != 3) return usage_error("rename needs a domain, the old key and the new key");
+    int status = 0;
+    auto domain = resolve(args[0], scope, &status);
+    if (!domain) return status;
+    Loaded loaded = domain->load();
+    if (!loaded.values) return fail(loaded.error);
+    auto old_key = cf_string(args[1]);
+    const void *value = CFDictionaryGetValue(loaded.values.get(), old_key.get());
+    if (!value) return fail("the key " + args[1] + " does not exist in domain " + domain->label());
+    auto set = empty_dictionary();
+    CFDictionarySetValue(set.get(), cf_string(args[2]).get(), value);
+    if (args[1] == args[2]) return apply(*domain, set.get(), {});
+    return apply(*domain, set.get(), {old_key.get()});
+}
+
+int verb_delete(const Words &args, const Scope &scope) {
+    if (args.empty() || args.size() > 2) return usage_error("delete needs a domain and, optionally, a key");
+    int status = 0;
+    auto domain = resolve(args[0], scope, &status);
+    if (!domain) return status;
+    Loaded loaded = domain->load();
+    if (!loaded.values) return fail(loaded.error);
+    if (!loaded.exists) return fail("domain " + domain->label() + " does not exist");
+    if (args.size() == 1) return apply(*domain, nullptr, keys_of(loaded.values.get()));
+    auto key = cf_string(args[1]);
+    if (!CFDictionaryContainsKey(loaded.values.get(), key.get()))
+        return fail("the key " + args[1] + " does not exist in domain " + domain->label());
+    return apply(*domain, nullptr, {key.get()});
+}
+
+int verb_import(const Words &args, const Scope &scope) {
+    if (args.size() != 2) return usage_error("import needs a domain and a file (or -)");
+    int status = 0;
+    auto domain = resolve(args[0], scope, &status);
+    if (!domain) return status;
+    std::string from = args[1] == "-" ? "standard input" : args[1];
+    std::string bytes;
+    if (!read_input(args[1], bytes)) return fail("could not import " + from + ": " + strerror(errno));
+    auto data = CFRef<CFDataRef>::adopt(CFDataCreate(
+        kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes.data()), static_cast<CFIndex>(bytes.size())));
+    auto value = CFRef<CFPropertyListRef>::adopt(CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), 0, nullptr, nullptr));
+    if (!value) return fail("could not import " + from + ": it is not a property list (XML or binary)");
+    if (CFGetTypeID(value.get()) != CFDictionaryGetTypeID())
+        return fail("could not import " + from + ": its top level is a " + value_type_name(value.get()) + ", not a dictionary");
+    return replace_domain(*domain, static_cast<CFDictionaryRef>(value.get()), &status);
+}
