@@ -114,6 +114,17 @@ int fail(const std::string &message) {
     return 1;
 }
 
+std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status) {
+    std::string error;
+    auto domain = Domain::resolve(argument, scope, &error);
+    if (!domain) *status = fail(error);
+    return domain;
+}
+
+CFRef<CFStringRef> cf_string(const std::string &text) {
+    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+}
+
 int main(int argc, char **argv) {
     enum { kHelp = 'h' + 256, kVersion, kCurrentHost, kHost, kAnyUser, kGlobal };
     static const option kOptions[] = {

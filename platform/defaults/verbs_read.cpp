@@ -10,17 +10,6 @@
 
 namespace {
 
-std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status) {
-    std::string error;
-    auto domain = Domain::resolve(argument, scope, &error);
-    if (!domain) *status = fail(error);
-    return domain;
-}
-
-CFRef<CFStringRef> cf_string(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
-}
-
 // The domain's values, or a failure already reported (*status set); a
 // domain with nothing in it is reported as not existing.
 CFRef<CFDictionaryRef> existing_values(const Domain &domain, int *status) {

@@ -12,17 +12,6 @@
 
 namespace {
 
-std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status) {
-    std::string error;
-    auto domain = Domain::resolve(argument, scope, &error);
-    if (!domain) *status = fail(error);
-    return domain;
-}
-
-CFRef<CFStringRef> cf_string(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
-}
-
 CFRef<CFMutableDictionaryRef> empty_dictionary() {
     return CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
