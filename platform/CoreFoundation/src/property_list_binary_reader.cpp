@@ -123,6 +123,7 @@ DecodeStatus BinaryReader::scalar(uint8_t marker, size_t at, Memo &memo) const {
         } else {
             memcpy(&value, &bits, sizeof value);
         }
+        if (kind == 0x3 && !is_storable_date(value)) return DecodeStatus::NotAPropertyList;
         memo.value = Owned::adopt(kind == 0x3 ? static_cast<CFTypeRef>(CFDateCreate(kCFAllocatorDefault, value))
                                               : CFNumberCreate(kCFAllocatorDefault, kCFNumberFloat64Type, &value));
     } else {

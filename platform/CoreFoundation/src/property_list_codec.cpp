@@ -118,12 +118,15 @@ DomainContents decode_domain(const void *bytes, size_t size) {
     return contents;
 }
 
-bool encode_xml(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_xml); }
+bool encode_xml(CFPropertyListRef value, std::string &out) {
+    return encode(value, out, [](CFPropertyListRef v, std::string &o) { return detail::write_xml(v, o, false); });
+}
 
 bool encode_binary(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_binary); }
 
 bool encode_for_file(CFPropertyListRef value, std::string &out) {
-    return encode_xml(value, out) || encode_binary(value, out);
+    bool exact_xml = encode(value, out, [](CFPropertyListRef v, std::string &o) { return detail::write_xml(v, o, true); });
+    return exact_xml || encode_binary(value, out);
 }
 
 bool is_binary_property_list(const void *bytes, size_t size) {

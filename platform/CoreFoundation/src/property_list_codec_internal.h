@@ -44,7 +44,8 @@ struct Decoded {
 Decoded decode_binary(std::string_view bytes, const DecodeOptions &options);
 Decoded decode_xml(std::string_view bytes, const DecodeOptions &options);
 bool is_binary(std::string_view bytes);
-bool write_xml(CFPropertyListRef value, std::string &out);
+// Dates are written in whole seconds; exact refuses a date with a fraction.
+bool write_xml(CFPropertyListRef value, std::string &out, bool exact);
 bool write_binary(CFPropertyListRef value, std::string &out);
 
 // Immutable containers of owned values; NULL when an allocation fails.
@@ -67,7 +68,8 @@ std::optional<SInt64> parse_integer(std::string_view text);
 // "YYYY-MM-DDTHH:MM:SSZ", whole seconds from 2001-01-01 (rounded down).
 std::string date_text(double at);
 std::optional<double> parse_date(std::string_view text);
-// Dates the formats keep: seconds within a signed 32-bit count of 2001.
+// Dates the formats keep: years 1 to 9999. Others are refused on reading
+// and on writing, in both forms, so that whatever reads can be written.
 bool is_storable_date(double at);
 std::string base64_text(std::string_view bytes, std::string_view line_prefix);
 std::optional<std::string> parse_base64(std::string_view text);

@@ -126,7 +126,12 @@ std::optional<SInt64> parse_integer(std::string_view text) {
     return static_cast<SInt64>(magnitude);
 }
 
-bool is_storable_date(double at) { return std::isfinite(at) && std::fabs(at) <= 2147483648.0; }
+bool is_storable_date(double at) {
+    // Years 1 to 9999, the years the XML form can name.
+    static const double earliest = static_cast<double>((days_from_civil(1, 1, 1) - kReferenceDays) * kSecondsPerDay);
+    static const double end = static_cast<double>((days_from_civil(10000, 1, 1) - kReferenceDays) * kSecondsPerDay);
+    return std::isfinite(at) && at >= earliest && at < end;
+}
 
 std::string date_text(double at) {
     auto seconds = static_cast<int64_t>(std::floor(at));
@@ -154,7 +159,9 @@ std::optional<double> parse_date(std::string_view text) {
         return std::nullopt;
     }
     int64_t days = days_from_civil(*year, *month, *day) - kReferenceDays;
-    return static_cast<double>(days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second);
+    auto at = static_cast<double>(days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second);
+    if (!is_storable_date(at)) return std::nullopt;
+    return at;
 }
 
 std::string base64_text(std::string_view bytes, std::string_view line_prefix) {

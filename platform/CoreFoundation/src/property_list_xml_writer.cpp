@@ -13,13 +13,14 @@
 #include "string_internal.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace cfplist::detail {
 namespace {
 
 class XmlWriter {
 public:
-    explicit XmlWriter(std::string &out) : out_(out) {}
+    XmlWriter(std::string &out, bool exact) : out_(out), exact_(exact) {}
 
     bool document(CFTypeRef value) {
         out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
@@ -142,7 +143,7 @@ private:
         if (type == CFNumberGetTypeID()) return number(static_cast<CFNumberRef>(value), depth);
         if (type == CFDateGetTypeID()) {
             double at = CFDateGetAbsoluteTime(static_cast<CFDateRef>(value));
-            if (!is_storable_date(at)) return false;
+            if (!is_storable_date(at) || (exact_ && at != std::floor(at))) return false;
             element("date", date_text(at), depth);
             return true;
         }
@@ -153,12 +154,13 @@ private:
     }
 
     std::string &out_;
+    bool exact_;  // refuse what the text would keep only approximately
 };
 
 }  // namespace
 
-bool write_xml(CFPropertyListRef value, std::string &out) {
-    XmlWriter writer(out);
+bool write_xml(CFPropertyListRef value, std::string &out, bool exact) {
+    XmlWriter writer(out, exact);
     return writer.document(value);
 }
 
