@@ -10,12 +10,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     cfplist::DecodeStatus status{};
     auto value = CFRef<CFPropertyListRef>::adopt(cfplist::decode_value(data, size, kCFPropertyListImmutable, &status));
-    if ((value != nullptr) != (status == cfplist::DecodeStatus::Ok)) abort();
+    if (static_cast<bool>(value) != (status == cfplist::DecodeStatus::Ok)) abort();
     auto mutable_value = CFRef<CFPropertyListRef>::adopt(
         cfplist::decode_value(data, size, kCFPropertyListMutableContainers, &status));
     cfplist::DomainContents domain = cfplist::decode_domain(data, size);
     auto dictionary = CFRef<CFDictionaryRef>::adopt(domain.dictionary);
-    if ((dictionary != nullptr) != (domain.status == cfplist::DecodeStatus::Ok)) abort();
+    if (static_cast<bool>(dictionary) != (domain.status == cfplist::DecodeStatus::Ok)) abort();
     std::string bytes;
     if (value && !cfplist::encode_for_file(value.get(), bytes)) abort();
     return 0;
