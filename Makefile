@@ -1,6 +1,9 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 BUILD_DIR      ?= build
 SANITIZE_DIR   ?= build-sanitize
+FUZZ_DIR       ?= build-fuzz
+# Seconds each fuzz target runs for in `make fuzz`.
+FUZZ_SECONDS   ?= 300
 GENERATOR      ?= Ninja
 JOBS           ?= 2
 WERROR         ?= ON
@@ -10,7 +13,7 @@ export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= 1
 LAUNCHER_FLAGS := $(if $(LAUNCHER),-DCMAKE_C_COMPILER_LAUNCHER=$(LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER))
 
-.PHONY: all deps configure build run test test-main test-sanitize bench clean
+.PHONY: all deps configure build run test test-main test-sanitize bench fuzz clean
 
 all: build
 
@@ -44,5 +47,13 @@ test-sanitize: deps
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)
 
+# The property-list readers under libFuzzer (clang, ASan, UBSan), FUZZ_SECONDS
+# per target; not part of `make test`. Findings land in $(FUZZ_DIR)/findings.
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DGLISSOR_FUZZ=ON -DGLISSOR_WERROR=$(WERROR) $(LAUNCHER_FLAGS) > /dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer make_seed_corpus
+	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

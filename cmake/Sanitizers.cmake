@@ -6,3 +6,11 @@ if(GLISSOR_SANITIZE)
     add_link_options(${GLISSOR_SANITIZER_FLAGS})
     add_compile_definitions(GLISSOR_SANITIZED=1)
 endif()
+
+# `make fuzz`: everything instrumented for libFuzzer; the fuzz targets add
+# the fuzzer's own main.
+if(GLISSOR_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

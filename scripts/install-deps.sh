@@ -13,7 +13,17 @@ packages=(
     xvfb xauth xdotool    # window tests without a real display
     libx11-dev libxi-dev  # the event service's X11 backend
     xserver-xorg-core xserver-xorg-video-dummy xinput  # a private Xorg with inputtest pointers
+    locales               # a decimal-comma locale for the number tests
 )
+
+# The tests run under de_DE.UTF-8, which writes decimals with a comma.
+make_test_locale() {
+    locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && return 0
+    echo "install-deps: making the de_DE.UTF-8 locale" >&2
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -21,7 +31,10 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+    make_test_locale
+    exit 0
+fi
 
 echo "install-deps: installing ${missing[*]}" >&2
 sudo=()
@@ -29,3 +42,4 @@ sudo=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+make_test_locale

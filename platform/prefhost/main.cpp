@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -149,6 +150,9 @@ int run(int argc, char **argv, std::chrono::steady_clock::time_point started) {
 
 int main(int argc, char **argv) {
     auto started = std::chrono::steady_clock::now();
+    // The locale of the environment, in both modes, as GTK sets it for the
+    // window: the pane must work under any of them.
+    setlocale(LC_ALL, "");
     // Anything autoreleased outside a pane call goes in here.
     NSAutoreleasePool *pool = NSAutoreleasePool::alloc()->init();
     int status = run(argc, argv, started);

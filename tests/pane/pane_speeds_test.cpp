@@ -135,3 +135,24 @@ TEST_F(PaneHostTest, StoredValuesThatAreNotNumbersReadAsTheirFloatValueOrOne) {
         EXPECT_EQ(runScriptLines(kGetSpeeds), c.shown);
     }
 }
+
+// Under a locale that writes decimals with a comma (GTK sets the process
+// locale from the environment) stored reals still read, show and store back
+// with their fractions. Enabled once the preference domain file reads and
+// writes through the property-list codec: libplist's reader follows the
+// locale and reads 2.5 as 2, 0.75 as 0.
+TEST_F(PaneHostTest, DISABLED_ADecimalCommaLocaleKeepsTheStoredSpeeds) {
+    storeSetting("MouseSpeed", {"-float", "2.5"});
+    storeSetting("TrackpadSpeed", {"-float", "0.75"});
+    glissor_test::ProcessOptions options;
+    options.stdin_text = kGetSpeeds + "leave\n";
+    options.env = home.env();
+    options.env.merge(daemon.env());
+    options.env["LC_ALL"] = "de_DE.UTF-8";
+    glissor_test::ProcessResult result =
+        glissor_test::run_process({glissor_test::bin_path("prefhost"), "--script", "-", pane_test::builtPaneBundle()}, options);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(pane_test::linesOf(result.out), (Lines{"2.5", "2.5x", "0.75", "0.8x"}));
+    EXPECT_EQ(storedNumber("MouseSpeed"), 2.5);
+    EXPECT_EQ(storedNumber("TrackpadSpeed"), 0.75);
+}

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <locale.h>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -28,10 +29,29 @@ void rejectObjectConversions(const char *format) {
     }
 }
 
+// printf under the "C" locale on this thread while it lives: "%.1fx" gives
+// "2.5x" whatever setlocale the process (GTK, say) called.
+class CLocaleScope {
+public:
+    CLocaleScope() {
+        static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        previous_ = cLocale ? uselocale(cLocale) : static_cast<locale_t>(nullptr);
+    }
+    ~CLocaleScope() {
+        if (previous_) uselocale(previous_);
+    }
+    CLocaleScope(const CLocaleScope &) = delete;
+    CLocaleScope &operator=(const CLocaleScope &) = delete;
+
+private:
+    locale_t previous_;
+};
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 NSString *formatted(const char *format, va_list arguments) {
     rejectObjectConversions(format);
+    CLocaleScope cLocale;
     va_list measuring;
     va_copy(measuring, arguments);
     int length = std::vsnprintf(nullptr, 0, format, measuring);

@@ -2,6 +2,7 @@
 #include "runtime.h"
 #include "string_storage.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,7 +38,9 @@ CFStringRef date_copy_description(CFTypeRef value) {
     if (representable && gmtime_r(&unix_time, &calendar)) {
         strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S +0000", &calendar);
     } else {
-        snprintf(text, sizeof text, "%g", as_date(value)->time);
+        // std::to_chars: the same text whatever the process locale.
+        auto end = std::to_chars(text, text + sizeof text - 1, as_date(value)->time).ptr;
+        *end = '\0';
     }
     return cf::create_string_from_utf8(text);
 }

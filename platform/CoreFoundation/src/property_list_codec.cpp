@@ -1,56 +1,136 @@
-// First version: libplist's parser and writer behind the codec's interface.
+// The codec's entry points: the format is chosen from the bytes, allocation
+// failures become a status (nothing is thrown to callers), and the
+// containers both readers build are made here.
 #include "property_list_codec.h"
 
-#include "property_list_internal.h"
+#include "property_list_codec_internal.h"
 
-#include <plist/plist.h>
-
-#include <cstdint>
+#include <new>
 
 namespace cfplist {
+namespace detail {
+
+CFArrayRef make_array(const std::vector<Owned> &items) {
+    std::vector<const void *> values;
+    values.reserve(items.size());
+    for (const Owned &item : items) values.push_back(item.get());
+    return CFArrayCreate(kCFAllocatorDefault, values.data(), static_cast<CFIndex>(values.size()),
+                         &kCFTypeArrayCallBacks);
+}
+
+CFDictionaryRef make_dictionary(const std::vector<Owned> &keys, const std::vector<Owned> &values) {
+    std::vector<const void *> key_refs, value_refs;
+    key_refs.reserve(keys.size());
+    value_refs.reserve(values.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        key_refs.push_back(keys[i].get());
+        value_refs.push_back(values[i].get());
+    }
+    return CFDictionaryCreate(kCFAllocatorDefault, key_refs.data(), value_refs.data(),
+                              static_cast<CFIndex>(key_refs.size()), &kCFTypeDictionaryKeyCallBacks,
+                              &kCFTypeDictionaryValueCallBacks);
+}
+
+CFPropertyListRef mutable_copy(CFPropertyListRef value, uint64_t &budget) {
+    CFTypeID type = CFGetTypeID(value);
+    if (type == CFArrayGetTypeID()) {
+        auto array = static_cast<CFArrayRef>(value);
+        CFIndex count = CFArrayGetCount(array);
+        if (static_cast<uint64_t>(count) >= budget) return budget = 0, nullptr;
+        budget -= static_cast<uint64_t>(count) + 1;
+        auto copy = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+        for (CFIndex i = 0; copy && i < count; ++i) {
+            auto item = Owned::adopt(mutable_copy(CFArrayGetValueAtIndex(array, i), budget));
+            if (!item) return nullptr;
+            CFArrayAppendValue(copy.get(), item.get());
+        }
+        return copy.release();
+    }
+    if (type == CFDictionaryGetTypeID()) {
+        auto dictionary = static_cast<CFDictionaryRef>(value);
+        auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
+        if (count >= budget) return budget = 0, nullptr;
+        budget -= count + 1;
+        std::vector<const void *> keys(count), values(count);
+        CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+        auto copy = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+            kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+        for (size_t i = 0; copy && i < count; ++i) {
+            auto item = Owned::adopt(mutable_copy(values[i], budget));
+            if (!item) return nullptr;
+            CFDictionarySetValue(copy.get(), keys[i], item.get());
+        }
+        return copy.release();
+    }
+    return CFRetain(value);
+}
+
+}  // namespace detail
+
 namespace {
 
-plist_t parse_node(const void *bytes, size_t size) {
-    if (size == 0 || size > UINT32_MAX) return nullptr;
-    plist_t root = nullptr;
-    plist_from_memory(static_cast<const char *>(bytes), static_cast<uint32_t>(size), &root);
-    return root;
+detail::Decoded decode(const void *bytes, size_t size, const detail::DecodeOptions &options) noexcept {
+    if (!bytes || size == 0) return detail::Decoded{};
+    if (size > detail::kMaxFileBytes) return detail::Decoded{detail::Owned(), DecodeStatus::OverLimit, 0};
+    std::string_view text(static_cast<const char *>(bytes), size);
+    try {
+        return detail::is_binary(text) ? detail::decode_binary(text, options) : detail::decode_xml(text, options);
+    } catch (const std::bad_alloc &) {
+        return detail::Decoded{detail::Owned(), DecodeStatus::NoMemory, 0};
+    }
+}
+
+template <typename Write>
+bool encode(CFPropertyListRef value, std::string &out, Write write) noexcept {
+    try {
+        return value && write(value, out);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
 }
 
 }  // namespace
 
-CFPropertyListRef decode_value(const void *bytes, size_t size, CFOptionFlags mutability,
-                               DecodeStatus *status) {
-    plist_t root = parse_node(bytes, size);
-    if (!root) {
-        if (status) *status = DecodeStatus::NotAPropertyList;
-        return nullptr;
-    }
-    CFPropertyListRef value = _CFPropertyListCreateFromNode(root, mutability);
-    plist_free(root);
-    if (status) *status = value ? DecodeStatus::Ok : DecodeStatus::NoMemory;
-    return value;
+CFPropertyListRef decode_value(const void *bytes, size_t size, CFOptionFlags mutability, DecodeStatus *status) {
+    detail::DecodeOptions options;
+    // Every leaf type is immutable here, so kCFPropertyListMutableContainersAndLeaves
+    // makes mutable containers only.
+    options.mutable_containers =
+        (mutability & (kCFPropertyListMutableContainers | kCFPropertyListMutableContainersAndLeaves)) != 0;
+    detail::Decoded decoded = decode(bytes, size, options);
+    if (status) *status = decoded.status;
+    return decoded.status == DecodeStatus::Ok ? decoded.value.release() : nullptr;
 }
 
 DomainContents decode_domain(const void *bytes, size_t size) {
+    detail::DecodeOptions options;
+    options.drop_over_limit_entries = true;
+    detail::Decoded decoded = decode(bytes, size, options);
     DomainContents contents;
-    CFPropertyListRef value = decode_value(bytes, size, kCFPropertyListImmutable, &contents.status);
-    if (!value) return contents;
-    if (CFGetTypeID(value) != CFDictionaryGetTypeID()) {
-        CFRelease(value);
+    contents.status = decoded.status;
+    if (decoded.status != DecodeStatus::Ok) return contents;
+    if (CFGetTypeID(decoded.value.get()) != CFDictionaryGetTypeID()) {
         contents.status = DecodeStatus::NotADictionary;
         return contents;
     }
-    contents.dictionary = static_cast<CFDictionaryRef>(value);
+    contents.dictionary = static_cast<CFDictionaryRef>(decoded.value.release());
+    contents.omitted_entries = decoded.omitted_entries;
     return contents;
 }
 
 bool encode_xml(CFPropertyListRef value, std::string &out) {
-    plist_t node = _CFPropertyListCreateNode(value);
-    if (!node) return false;
-    out = _CFPropertyListCopyXMLText(node);
-    plist_free(node);
-    return !out.empty();
+    return encode(value, out, [](CFPropertyListRef v, std::string &o) { return detail::write_xml(v, o, false); });
+}
+
+bool encode_binary(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_binary); }
+
+bool encode_for_file(CFPropertyListRef value, std::string &out) {
+    bool exact_xml = encode(value, out, [](CFPropertyListRef v, std::string &o) { return detail::write_xml(v, o, true); });
+    return exact_xml || encode_binary(value, out);
+}
+
+bool is_binary_property_list(const void *bytes, size_t size) {
+    return bytes && detail::is_binary(std::string_view(static_cast<const char *>(bytes), size));
 }
 
 }  // namespace cfplist

@@ -11,13 +11,19 @@
 #include <cstddef>
 #include <string>
 
+// Visible outside the library for the codec's tests, fuzz targets and benchmark.
+#define CFPLIST_EXPORT __attribute__((visibility("default")))
+
 namespace cfplist {
 
 enum class DecodeStatus {
     Ok,
     NotAPropertyList,  // malformed, truncated, or not a property-list format
     NotADictionary,    // decode_domain: the top level is another type
-    OverLimit,         // would exceed a size, count or depth limit
+    OverLimit,         // would exceed a size, count or depth limit: files over
+                       // 64 MiB, values nested deeper than 512, values whose
+                       // XML text would exceed 64 MiB (shared references in
+                       // a binary list counted at every place they appear)
     NoMemory,          // an allocation failed
 };
 
@@ -25,7 +31,7 @@ enum class DecodeStatus {
 // when they cannot be decoded within the limits. Containers are mutable
 // when mutability asks for it (kCFPropertyListMutableContainers). Integers
 // become kCFNumberSInt64Type, reals kCFNumberFloat64Type.
-CFPropertyListRef decode_value(const void *bytes, size_t size, CFOptionFlags mutability,
+CFPLIST_EXPORT CFPropertyListRef decode_value(const void *bytes, size_t size, CFOptionFlags mutability,
                                DecodeStatus *status);
 
 struct DomainContents {
@@ -37,11 +43,28 @@ struct DomainContents {
 };
 
 // A preference domain file: a dictionary at the top level.
-DomainContents decode_domain(const void *bytes, size_t size);
+CFPLIST_EXPORT DomainContents decode_domain(const void *bytes, size_t size);
 
 // The value as XML text that every property-list reader accepts. False when
-// the value (or anything in it) is not a property-list type, or its text
+// the value (or anything in it) is not a property-list type, nests deeper
+// than 512, holds a string or key that XML 1.0 text cannot carry (U+0000,
+// other control characters but tab, LF and CR, U+FFFE, U+FFFF), or its text
 // would exceed the limits; out is then unspecified.
-bool encode_xml(CFPropertyListRef value, std::string &out);
+CFPLIST_EXPORT bool encode_xml(CFPropertyListRef value, std::string &out);
+
+// The value as a binary property list. Shared references in memory stay
+// shared in the file. False on the same grounds as encode_xml, except that
+// any text can be written.
+CFPLIST_EXPORT bool encode_binary(CFPropertyListRef value, std::string &out);
+
+// The form a file should hold: XML when the value can be written as XML
+// exactly, else binary (a string holding a control character, a date with a
+// fraction of a second, which XML keeps in whole seconds), so that no value
+// is truncated or mangled and every reader still accepts the file. False
+// only when neither can be written.
+CFPLIST_EXPORT bool encode_for_file(CFPropertyListRef value, std::string &out);
+
+// True when bytes start as a binary property list does.
+CFPLIST_EXPORT bool is_binary_property_list(const void *bytes, size_t size);
 
 }  // namespace cfplist

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <locale.h>
 
 namespace {
 
@@ -27,9 +28,28 @@ bool is_supported_format(const char *format) {
     return true;
 }
 
+// Formats under the "C" locale on this thread for the scope's life, so
+// "%.1f" gives "2.5" whatever setlocale the process called.
+class CLocaleScope {
+public:
+    CLocaleScope() {
+        static locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        previous_ = c_locale ? uselocale(c_locale) : static_cast<locale_t>(nullptr);
+    }
+    ~CLocaleScope() {
+        if (previous_) uselocale(previous_);
+    }
+    CLocaleScope(const CLocaleScope &) = delete;
+    CLocaleScope &operator=(const CLocaleScope &) = delete;
+
+private:
+    locale_t previous_;
+};
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 CFStringRef format_string(const char *format, va_list arguments) noexcept {
+    CLocaleScope c_locale;
     va_list measure;
     va_copy(measure, arguments);
     int length = vsnprintf(nullptr, 0, format, measure);

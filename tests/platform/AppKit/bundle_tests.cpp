@@ -1,5 +1,6 @@
 // NSBundle lookups on real bundle directories, and NSUserDefaults.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <CFRef.h>
 
@@ -76,6 +77,12 @@ TEST_F(BundleTest, MissingBundlesAndInfoPlistsGiveNothing) {
     write_file(dir.path() + "/Contents/Info.plist", "not a property list");
     bare = NSBundle::bundleWithPath(NSString::stringWithUTF8String(dir.path().c_str()));
     EXPECT_EQ(bare->bundleIdentifier(), nil);
+    EXPECT_EQ(bare->infoDictionary()->count(), 0u);
+    // A FIFO in its place is no Info.plist, and reading it does not block.
+    fs::remove(dir.path() + "/Contents/Info.plist");
+    ASSERT_EQ(mkfifo((dir.path() + "/Contents/Info.plist").c_str(), 0600), 0);
+    bare = NSBundle::bundleWithPath(NSString::stringWithUTF8String(dir.path().c_str()));
+    ASSERT_NE(bare, nil);
     EXPECT_EQ(bare->infoDictionary()->count(), 0u);
 }
 

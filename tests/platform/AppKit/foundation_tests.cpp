@@ -3,6 +3,7 @@
 
 #include <CFRef.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -45,6 +46,13 @@ TEST_F(FoundationTest, StringsFormatAndKeepUnicodeText) {
         EXPECT_STREQ(NSString::stringWithFormat(NSSTR("%.1fx"), static_cast<double>(value))->UTF8String(),
                      label);
     EXPECT_STREQ(NSString::stringWithFormat("%s-%d", "a", 7)->UTF8String(), "a-7");
+    // The same labels whatever locale the process set (GTK sets it from the
+    // environment); scripts/install-deps.sh makes de_DE.UTF-8.
+    std::string previous = setlocale(LC_ALL, nullptr);
+    ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "run scripts/install-deps.sh";
+    EXPECT_STREQ(NSString::stringWithFormat("%.1fx", 2.5)->UTF8String(), "2.5x");
+    EXPECT_STREQ(NSString::stringWithFormat(NSSTR("%.2f|%g"), 0.75, 1e-5)->UTF8String(), "0.75|1e-05");
+    setlocale(LC_ALL, previous.c_str());
     NSString *text = NSString::stringWithUTF8String("Beschleunigung \xC3\xBC \xE2\x86\x92");
     ASSERT_NE(text, nil);
     EXPECT_STREQ(text->UTF8String(), "Beschleunigung \xC3\xBC \xE2\x86\x92");

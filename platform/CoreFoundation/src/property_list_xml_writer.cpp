@@ -1,0 +1,167 @@
+// Values as XML property-list text, in one pass: each value is written once
+// where it appears, indentation stops growing at kMaxIndent (so deep
+// nesting costs linear text), and the text stops at kMaxFileBytes.
+//
+// XML 1.0 has no way to hold U+0000, most other characters below U+0020 or
+// U+FFFE/U+FFFF, not even as character references, so a string or key
+// holding one is refused: the value is then written as a binary list (see
+// encode_for_file) rather than as text that other readers reject. A CR is
+// written as "&#13;", as a reader turns a raw one into LF.
+#include "property_list_codec_internal.h"
+
+#include "runtime.h"
+#include "string_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cfplist::detail {
+namespace {
+
+class XmlWriter {
+public:
+    XmlWriter(std::string &out, bool exact) : out_(out), exact_(exact) {}
+
+    bool document(CFTypeRef value) {
+        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+        if (!write(value, 0)) return false;
+        out_ += "</plist>\n";
+        return out_.size() <= kMaxFileBytes;
+    }
+
+private:
+    void indent(int depth) { out_.append(static_cast<size_t>(std::min(depth, kMaxIndent)), '\t'); }
+
+    bool escaped(CFStringRef string) {
+        std::string_view text(_CFStringGetUTF8(string), _CFStringGetUTF8Length(string));
+        if (!is_xml_text(text)) return false;
+        for (char c : text) {
+            switch (c) {
+                case '&': out_ += "&amp;"; break;
+                case '<': out_ += "&lt;"; break;
+                case '>': out_ += "&gt;"; break;
+                case '\r': out_ += "&#13;"; break;
+                default: out_ += c;
+            }
+        }
+        return true;
+    }
+
+    bool element(const char *name, CFStringRef string, int depth) {
+        indent(depth);
+        out_ += '<';
+        out_ += name;
+        out_ += '>';
+        if (!escaped(string)) return false;
+        out_ += "</";
+        out_ += name;
+        out_ += ">\n";
+        return true;
+    }
+
+    void element(const char *name, const std::string &text, int depth) {
+        indent(depth);
+        out_ += '<';
+        out_ += name;
+        out_ += '>';
+        out_ += text;
+        out_ += "</";
+        out_ += name;
+        out_ += ">\n";
+    }
+
+    bool number(CFNumberRef number, int depth) {
+        if (CFNumberIsFloatType(number)) {
+            double value = 0;
+            CFNumberGetValue(number, kCFNumberFloat64Type, &value);
+            element("real", real_text(value), depth);
+        } else {
+            SInt64 value = 0;
+            CFNumberGetValue(number, kCFNumberSInt64Type, &value);
+            element("integer", std::to_string(value), depth);
+        }
+        return true;
+    }
+
+    bool data(CFDataRef data, int depth) {
+        std::string_view bytes(reinterpret_cast<const char *>(CFDataGetBytePtr(data)),
+                               static_cast<size_t>(CFDataGetLength(data)));
+        indent(depth);
+        out_ += "<data>\n";
+        out_ += base64_text(bytes, std::string(static_cast<size_t>(std::min(depth, kMaxIndent)), '\t'));
+        indent(depth);
+        out_ += "</data>\n";
+        return true;
+    }
+
+    bool array(CFArrayRef array, int depth) {
+        CFIndex count = CFArrayGetCount(array);
+        indent(depth);
+        if (count == 0) {
+            out_ += "<array/>\n";
+            return true;
+        }
+        out_ += "<array>\n";
+        for (CFIndex i = 0; i < count; ++i) {
+            if (!write(CFArrayGetValueAtIndex(array, i), depth + 1)) return false;
+        }
+        indent(depth);
+        out_ += "</array>\n";
+        return true;
+    }
+
+    bool dictionary(CFDictionaryRef dictionary, int depth) {
+        auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
+        indent(depth);
+        if (count == 0) {
+            out_ += "<dict/>\n";
+            return true;
+        }
+        std::vector<const void *> keys(count), values(count);
+        CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+        out_ += "<dict>\n";
+        for (size_t i = 0; i < count; ++i) {
+            if (!keys[i] || !cf::is_live_value(keys[i]) || CFGetTypeID(keys[i]) != CFStringGetTypeID()) return false;
+            if (!element("key", static_cast<CFStringRef>(keys[i]), depth + 1)) return false;
+            if (!write(values[i], depth + 1)) return false;
+        }
+        indent(depth);
+        out_ += "</dict>\n";
+        return true;
+    }
+
+    bool write(CFTypeRef value, int depth) {
+        // Containers made without callbacks may hold pointers that are not values.
+        if (!value || depth > kMaxDepth || out_.size() > kMaxFileBytes || !cf::is_live_value(value)) return false;
+        CFTypeID type = CFGetTypeID(value);
+        if (type == CFStringGetTypeID()) return element("string", static_cast<CFStringRef>(value), depth);
+        if (type == CFBooleanGetTypeID()) {
+            indent(depth);
+            out_ += CFBooleanGetValue(static_cast<CFBooleanRef>(value)) ? "<true/>\n" : "<false/>\n";
+            return true;
+        }
+        if (type == CFNumberGetTypeID()) return number(static_cast<CFNumberRef>(value), depth);
+        if (type == CFDateGetTypeID()) {
+            double at = CFDateGetAbsoluteTime(static_cast<CFDateRef>(value));
+            if (!is_storable_date(at) || (exact_ && at != std::floor(at))) return false;
+            element("date", date_text(at), depth);
+            return true;
+        }
+        if (type == CFDataGetTypeID()) return data(static_cast<CFDataRef>(value), depth);
+        if (type == CFArrayGetTypeID()) return array(static_cast<CFArrayRef>(value), depth);
+        if (type == CFDictionaryGetTypeID()) return dictionary(static_cast<CFDictionaryRef>(value), depth);
+        return false;
+    }
+
+    std::string &out_;
+    bool exact_;  // refuse what the text would keep only approximately
+};
+
+}  // namespace
+
+bool write_xml(CFPropertyListRef value, std::string &out, bool exact) {
+    XmlWriter writer(out, exact);
+    return writer.document(value);
+}
+
+}  // namespace cfplist::detail
