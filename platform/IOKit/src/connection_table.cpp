@@ -21,6 +21,9 @@ struct Connection {
     bool in_use = false;
     unsigned generation = 0;
     int fd = -1;  // -1 once lost
+    // The hello went out with the connection; its reply comes ahead of the
+    // first request's.
+    bool hello_unanswered = false;
 };
 
 std::array<Connection, kMaxOpenConnections> connections;
@@ -46,10 +49,33 @@ void drop(Connection &connection) {
     connection.fd = -1;
 }
 
+// Reads the reply to the hello sent on opening. The service answers
+// requests in order, so it precedes the reply to the request just sent.
+IOReturn read_hello_reply(Connection &connection) {
+    hidsystem::Line reply_line;
+    if (hidsystem::receive_next_reply(connection.fd, reply_line) != hidsystem::Exchange::Replied)
+        return kIOReturnNotResponding;
+    auto parsed = hidsystem::parse_reply(reply_line.text());
+    if (!parsed) return kIOReturnNotResponding;
+    // A service that turned the client away (busy, not the owner) says why.
+    if (!parsed->ok) return parsed->code != kIOReturnSuccess ? parsed->code : kIOReturnNotResponding;
+    connection.hello_unanswered = false;
+    return kIOReturnSuccess;
+}
+
 IOReturn exchange_on(Connection &connection, const hidsystem::Line &request, hidsystem::Line &reply_line,
                      hidsystem::Reply &reply) {
     if (connection.fd < 0) return kIOReturnNotResponding;
-    hidsystem::Exchange result = hidsystem::exchange(connection.fd, request.text(), reply_line);
+    hidsystem::Exchange result = hidsystem::send_request(connection.fd, request.text());
+    if (result == hidsystem::Exchange::Replied && connection.hello_unanswered) {
+        IOReturn hello = read_hello_reply(connection);
+        if (hello != kIOReturnSuccess) {
+            // Whoever answers there is not a service this client can talk to.
+            drop(connection);
+            return hello;
+        }
+    }
+    if (result == hidsystem::Exchange::Replied) result = hidsystem::receive_reply(connection.fd, reply_line);
     auto parsed = result == hidsystem::Exchange::Replied ? hidsystem::parse_reply(reply_line.text()) : std::nullopt;
     if (!parsed) {
         // Out of step with the service: nothing later on it can be trusted.
@@ -60,19 +86,18 @@ IOReturn exchange_on(Connection &connection, const hidsystem::Line &request, hid
     return reply.ok ? kIOReturnSuccess : reply.code;
 }
 
-// A connected socket on which the service said hello, or -1.
+// A connected socket on which the hello has been sent, or -1 when nothing
+// listens there. The hello's reply is read with the first request's, which
+// saves a round trip on every open.
 int connect_and_greet() {
     hidsystem::SocketPath path;
     hidsystem::ErrorText error;
     if (!hidsystem::resolve_socket_path(nullptr, path, error)) return -1;
     int fd = hidsystem::connect_to_service(path, error);
     if (fd < 0) return -1;
-    hidsystem::Line request, reply_line;
+    hidsystem::Line request;
     hidsystem::encode_hello(request);
-    auto parsed = hidsystem::exchange(fd, request.text(), reply_line) == hidsystem::Exchange::Replied
-                      ? hidsystem::parse_reply(reply_line.text())
-                      : std::nullopt;
-    if (parsed && parsed->ok) return fd;
+    if (hidsystem::send_request(fd, request.text()) == hidsystem::Exchange::Replied) return fd;
     close(fd);
     return -1;
 }
@@ -88,6 +113,7 @@ mach_port_t open_connection() {
         if (fd < 0) return 0;
         connection.in_use = true;
         connection.fd = fd;
+        connection.hello_unanswered = true;
         connection.generation = next_generation(connection.generation);
         return handle_of(slot, connection.generation);
     }

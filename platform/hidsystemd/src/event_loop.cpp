@@ -24,9 +24,11 @@ using hidsystem::kMaxClients;
 
 constexpr int kAcceptPauseMilliseconds = 100;
 constexpr int kAcceptsPerRound = 64;
-// After serving a request the loop stays awake this long, because a client
-// applying both speeds sends its next request within microseconds, and a
-// sleeping daemon on another core takes tens of microseconds to wake.
+// While a client that has just been served keeps its connection open, the
+// loop stays awake up to this long for its next request: a client applying
+// both speeds sends it within microseconds, and a sleeping daemon on another
+// core takes tens of microseconds to wake. Once the client closes, the loop
+// sleeps at once.
 constexpr long long kAwakeNanoseconds = 200'000;
 
 long long now_nanoseconds() {
@@ -54,8 +56,12 @@ void send_and_close(int fd, void (*make_reply)(hidsystem::Line &)) {
 
 EventLoop::EventLoop(int listen_fd, ServiceState &state)
     : listen_fd_(listen_fd), state_(state), clients_(kMaxClients) {
-    poll_fds_.reserve(kMaxClients + 2);
-    poll_owners_.reserve(kMaxClients + 2);
+    poll_fds_.reserve(kMaxClients + kFirstClientIndex);
+    poll_owners_.reserve(kMaxClients + kFirstClientIndex);
+    active_.reserve(kMaxClients);
+    free_.reserve(kMaxClients);
+    // Handed out from the back: the first slot first.
+    for (auto slot = clients_.rbegin(); slot != clients_.rend(); ++slot) free_.push_back(&*slot);
 }
 
 EventLoop::~EventLoop() {
@@ -70,7 +76,7 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
     }
     for (;;) {
         prepare_poll();
-        bool awake = now_nanoseconds() < awake_until_;
+        bool awake = awake_until_ != 0 && now_nanoseconds() < awake_until_;
         int timeout = awake ? 0 : next_timeout();
         int ready = poll(poll_fds_.data(), poll_fds_.size(), timeout);
         if (ready < 0 && errno != EINTR) {
@@ -80,19 +86,27 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
         if (ready == 0 && awake) sched_yield();
         state_.backend.on_timer();
         close_idle_clients();
-        if (ready <= 0) continue;
+        if (ready <= 0) {
+            forget_released_clients();
+            continue;
+        }
         if (poll_fds_[0].revents && shutdown_requested()) break;
         if (poll_fds_[kBackendIndex].revents) state_.backend.on_ready(poll_fds_[kBackendIndex].revents);
         bool served = false;
+        bool conversation_open = false;
         for (std::size_t i = kFirstClientIndex; i < poll_fds_.size(); ++i) {
             if (!poll_fds_[i].revents) continue;
-            on_ready(*poll_owners_[i], poll_fds_[i].revents);
+            ClientSlot &client = *poll_owners_[i];
+            on_ready(client, poll_fds_[i].revents);
             served = true;
+            conversation_open = conversation_open || client.in_use();
         }
-        if (served) awake_until_ = now_nanoseconds() + kAwakeNanoseconds;
-        if (poll_fds_[1].revents) accept_clients();
+        if (served) stay_awake_after(conversation_open);
+        forget_released_clients();
+        // A client just admitted is about to send its first request.
+        if (poll_fds_[1].revents && accept_clients() > 0) stay_awake_after(true);
     }
-    for (ClientSlot &client : clients_) client.release();
+    for (ClientSlot *client : active_) client->release();
     state_.backend.shutdown();
     return true;
 }
@@ -110,17 +124,41 @@ int EventLoop::next_timeout() const {
 // A real client sends its requests at once; one silent for kIdleLimitMs
 // only holds a slot.
 void EventLoop::close_idle_clients() {
+    if (active_.empty()) {
+        oldest_activity_ms_ = -1;
+        return;
+    }
     long long now = now_milliseconds();
     oldest_activity_ms_ = -1;
-    for (ClientSlot &client : clients_) {
-        if (!client.in_use()) continue;
-        if (now - client.last_activity_ms() >= kIdleLimitMs) {
-            client.release();
+    for (ClientSlot *client : active_) {
+        if (!client->in_use()) continue;
+        if (now - client->last_activity_ms() >= kIdleLimitMs) {
+            client->release();
             continue;
         }
-        if (oldest_activity_ms_ < 0 || client.last_activity_ms() < oldest_activity_ms_)
-            oldest_activity_ms_ = client.last_activity_ms();
+        if (oldest_activity_ms_ < 0 || client->last_activity_ms() < oldest_activity_ms_)
+            oldest_activity_ms_ = client->last_activity_ms();
     }
+}
+
+// Slots released anywhere in a pass go back to the free list here, keeping
+// the active list in the order clients came.
+// In place, as std::stable_partition may allocate.
+void EventLoop::forget_released_clients() {
+    std::size_t kept = 0;
+    for (ClientSlot *client : active_) {
+        if (client->in_use())
+            active_[kept++] = client;
+        else
+            free_.push_back(client);
+    }
+    active_.resize(kept);
+}
+
+// Awake while the conversation goes on; asleep as soon as no client that
+// was just served is still connected.
+void EventLoop::stay_awake_after(bool conversation_open) {
+    awake_until_ = conversation_open ? now_nanoseconds() + kAwakeNanoseconds : 0;
 }
 
 bool EventLoop::shutdown_requested() {
@@ -138,56 +176,59 @@ void EventLoop::prepare_poll() {
     // A negative fd (no backend running) is skipped by poll.
     poll_fds_.push_back({state_.backend.fd(), POLLIN, 0});
     poll_owners_.assign(kFirstClientIndex, nullptr);
-    for (ClientSlot &client : clients_) {
-        if (!client.in_use()) continue;
+    for (ClientSlot *client : active_) {
         short events = 0;
-        if (client.wants_input()) events |= POLLIN;
-        if (client.output_pending()) events |= POLLOUT;
-        poll_fds_.push_back({client.fd(), events, 0});
-        poll_owners_.push_back(&client);
+        if (client->wants_input()) events |= POLLIN;
+        if (client->output_pending()) events |= POLLOUT;
+        poll_fds_.push_back({client->fd(), events, 0});
+        poll_owners_.push_back(client);
     }
 }
 
-void EventLoop::accept_clients() {
+int EventLoop::accept_clients() {
+    int admitted = 0;
     for (int round = 0; round < kAcceptsPerRound; ++round) {
         int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            admit(fd);
+            admitted += admit(fd) ? 1 : 0;
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED) continue;
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
             accept_paused_until_ = now_milliseconds() + kAcceptPauseMilliseconds;
-        return;
+        break;
     }
+    return admitted;
 }
 
-void EventLoop::admit(int fd) {
+bool EventLoop::admit(int fd) {
     if (!peer_is_owner(fd)) {
         send_and_close(fd, reply_not_owner);
-        return;
+        return false;
     }
     long long now = now_milliseconds();
-    ClientSlot *free_slot = nullptr;
-    ClientSlot *most_idle = nullptr;
-    for (ClientSlot &client : clients_) {
-        if (!client.in_use()) {
-            free_slot = &client;
-            break;
+    ClientSlot *slot = nullptr;
+    if (!free_.empty()) {
+        slot = free_.back();
+        free_.pop_back();
+    } else {
+        // A new client is served ahead of one that has been silent a while.
+        auto most_idle = std::min_element(active_.begin(), active_.end(), [](ClientSlot *a, ClientSlot *b) {
+            return a->last_activity_ms() < b->last_activity_ms();
+        });
+        if (most_idle != active_.end() && now - (*most_idle)->last_activity_ms() >= kIdleEvictionMs) {
+            slot = *most_idle;
+            active_.erase(most_idle);
         }
-        if (!most_idle || client.last_activity_ms() < most_idle->last_activity_ms()) most_idle = &client;
     }
-    // A new client is served ahead of one that has been silent a while.
-    if (!free_slot && most_idle && now - most_idle->last_activity_ms() >= kIdleEvictionMs) {
-        most_idle->release();
-        free_slot = most_idle;
-    }
-    if (!free_slot) {
+    if (!slot) {
         send_and_close(fd, reply_busy);
-        return;
+        return false;
     }
-    free_slot->attach(fd, now);
+    slot->attach(fd, now);
+    active_.push_back(slot);
     if (oldest_activity_ms_ < 0) oldest_activity_ms_ = now;
+    return true;
 }
 
 void EventLoop::on_ready(ClientSlot &client, short revents) {

@@ -33,8 +33,11 @@ private:
     void prepare_poll();
     int next_timeout() const;
     void close_idle_clients();
-    void accept_clients();
-    void admit(int fd);
+    void forget_released_clients();
+    void stay_awake_after(bool conversation_open);
+    // Each returns how many clients it took on.
+    int accept_clients();
+    bool admit(int fd);
     void serve(ClientSlot &client);
     void on_ready(ClientSlot &client, short revents);
     bool shutdown_requested();
@@ -43,11 +46,17 @@ private:
     int signal_fd_ = -1;
     ServiceState &state_;
     std::vector<ClientSlot> clients_;
+    // The slots in use and the free ones, so that a pass of the loop costs
+    // what the connected clients cost, not what the table holds.
+    std::vector<ClientSlot *> active_;
+    std::vector<ClientSlot *> free_;
     std::vector<pollfd> poll_fds_;
     std::vector<ClientSlot *> poll_owners_;
     // Set when accept() ran out of descriptors; the listener rests until then.
     long long accept_paused_until_ = 0;
-    long long awake_until_ = 0;  // CLOCK_MONOTONIC ns; 0: sleep in poll
+    // While a client is mid-conversation the loop polls without sleeping
+    // until then (CLOCK_MONOTONIC ns); 0: sleep in poll.
+    long long awake_until_ = 0;
     long long oldest_activity_ms_ = -1;  // of the clients connected; -1: none
 };
 

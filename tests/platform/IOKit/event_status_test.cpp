@@ -242,19 +242,47 @@ TEST_F(IOKitTest, AServiceThatBabblesOrKeepsSilentIsNotResponding) {
         NXCloseEventStatus(handle);
     }
     {
-        FakeService stranger("HIDSYSTEM/1 MAYBE\n");
+        // The hello's reply is read with the first call's: a stranger's
+        // answer to it fails that call, and the handle stays useless.
+        FakeService stranger("HIDSYSTEM/1 MAYBE\n|HIDSYSTEM/1 OK\n|HIDSYSTEM/1 OK\n");
         ScopedEnv socket_env("HIDSYSTEM_SOCKET", stranger.path());
-        EXPECT_EQ(NXOpenEventStatus(), 0u);
+        NXEventHandle handle = NXOpenEventStatus();
+        EXPECT_EQ(IOHIDSetMouseAcceleration(handle, 1.0), kIOReturnNotResponding);
+        EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 1), kIOReturnNotResponding);
+        NXCloseEventStatus(handle);
+    }
+    {
+        // A service that turns the client away says why on the first call.
+        FakeService busy("HIDSYSTEM/1 ERR e00002d5 busy\n|HIDSYSTEM/1 OK\n");
+        ScopedEnv socket_env("HIDSYSTEM_SOCKET", busy.path());
+        NXEventHandle handle = NXOpenEventStatus();
+        EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 1), kIOReturnBusy);
+        EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 1), kIOReturnNotResponding);
+        NXCloseEventStatus(handle);
     }
     {
         FakeService silent("");
         ScopedEnv socket_env("HIDSYSTEM_SOCKET", silent.path());
+        NXEventHandle handle = NXOpenEventStatus();
         auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(NXOpenEventStatus(), 0u);
+        EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 1), kIOReturnNotResponding);
         auto waited = std::chrono::steady_clock::now() - started;
         EXPECT_GE(waited, std::chrono::milliseconds(1900));
         EXPECT_LT(waited, std::chrono::seconds(4));
+        NXCloseEventStatus(handle);
     }
+}
+
+TEST_F(IOKitTest, TheHelloTravelsWithTheFirstRequestAndRepliesStayPaired) {
+    // Both replies arrive in one piece: the hello's must not swallow the
+    // first call's, nor may the call's reply be taken for the hello's.
+    FakeService service("|HIDSYSTEM/1 OK hidsystemd\nHIDSYSTEM/1 ERR e00002c2 wrong-size\n|HIDSYSTEM/1 OK\n");
+    ScopedEnv socket_env("HIDSYSTEM_SOCKET", service.path());
+    NXEventHandle handle = NXOpenEventStatus();
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 1), kIOReturnBadArgument);
+    EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 2), kIOReturnSuccess);
+    NXCloseEventStatus(handle);
 }
 
 TEST(IOKitLibrary, ExportsOnlyItsApi) {

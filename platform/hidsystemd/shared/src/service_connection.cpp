@@ -37,15 +37,20 @@ Exchange send_all(int fd, std::string_view data) {
 // sleeps in recv costs about as much again when the service runs on another
 // core, so the first wait is spent awake, yielding to anything else that
 // wants this core (the service itself, on a one-core machine).
-ssize_t receive_some(int fd, char *buffer, std::size_t size) {
+ssize_t receive_some(int fd, char *buffer, std::size_t size, int flags = 0) {
     auto deadline = std::chrono::steady_clock::now() + kAwakeWait;
     for (;;) {
-        ssize_t got = recv(fd, buffer, size, MSG_DONTWAIT);
+        ssize_t got = recv(fd, buffer, size, flags | MSG_DONTWAIT);
         if (got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return got;
         if (std::chrono::steady_clock::now() >= deadline) break;
         sched_yield();
     }
-    return recv(fd, buffer, size, 0);
+    return recv(fd, buffer, size, flags);
+}
+
+Exchange failure_of_receive(ssize_t got) {
+    if (got == 0) return Exchange::Lost;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? Exchange::TimedOut : Exchange::Lost;
 }
 
 Exchange receive_line(int fd, Line &reply) {
@@ -64,9 +69,36 @@ Exchange receive_line(int fd, Line &reply) {
             reply.set_length(line_length);
             return Exchange::Replied;
         }
-        if (got == 0) return Exchange::Lost;
-        if (errno == EINTR) continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? Exchange::TimedOut : Exchange::Lost;
+        if (got < 0 && errno == EINTR) continue;
+        return failure_of_receive(got);
+    }
+}
+
+// Peeks at what has arrived and takes only the bytes up to the first LF,
+// so that a reply queued behind it stays in the socket.
+Exchange receive_first_line(int fd, Line &reply) {
+    std::span<char> storage = reply.storage();
+    std::size_t length = 0;
+    for (;;) {
+        if (length == storage.size()) return Exchange::Garbled;
+        char *free_space = storage.data() + length;
+        ssize_t got = receive_some(fd, free_space, storage.size() - length, MSG_PEEK);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return failure_of_receive(got);
+        void *newline = std::memchr(free_space, '\n', static_cast<std::size_t>(got));
+        std::size_t wanted =
+            newline ? static_cast<std::size_t>(static_cast<char *>(newline) - free_space) + 1 : static_cast<std::size_t>(got);
+        // What was peeked is there to take: this does not block.
+        ssize_t taken;
+        do {
+            taken = recv(fd, free_space, wanted, 0);
+        } while (taken < 0 && errno == EINTR);
+        if (taken != static_cast<ssize_t>(wanted)) return Exchange::Lost;
+        length += wanted;
+        if (newline) {
+            reply.set_length(length - 1);
+            return Exchange::Replied;
+        }
     }
 }
 
@@ -105,6 +137,12 @@ Exchange exchange(int fd, std::string_view request, Line &reply) {
     if (sent != Exchange::Replied) return sent;
     return receive_line(fd, reply);
 }
+
+Exchange send_request(int fd, std::string_view request) { return send_all(fd, request); }
+
+Exchange receive_reply(int fd, Line &reply) { return receive_line(fd, reply); }
+
+Exchange receive_next_reply(int fd, Line &reply) { return receive_first_line(fd, reply); }
 
 const char *describe(Exchange result) {
     switch (result) {

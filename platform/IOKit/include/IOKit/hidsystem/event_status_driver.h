@@ -12,9 +12,11 @@ extern "C" {
 
 typedef mach_port_t NXEventHandle;
 
-/* Connects to this user's event service and checks that it answers. The
- * handle is what the IOHID calls take; 0 when no service answers or 64
- * handles are open already. Close it with NXCloseEventStatus. */
+/* Connects to this user's event service and sends it the protocol hello.
+ * The handle is what the IOHID calls take; 0 when no service listens or 64
+ * handles are open already. The hello's reply is read with the first call's,
+ * which fails with kIOReturnNotResponding (or the service's refusal) when
+ * whatever listens is no event service. Close it with NXCloseEventStatus. */
 NXEventHandle NXOpenEventStatus(void);
 
 /* Disconnects. A handle that is 0 or not open is ignored. */

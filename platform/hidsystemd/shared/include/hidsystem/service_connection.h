@@ -29,6 +29,15 @@ enum class Exchange {
 // but Replied leaves the connection out of step: close it.
 Exchange exchange(int fd, std::string_view request, Line &reply);
 
+// The two halves of exchange, for a client that sends a request before
+// reading the reply to an earlier one. send_request gives Replied once all
+// is sent.
+Exchange send_request(int fd, std::string_view request);
+// Reads the reply to the one request outstanding: one line, nothing after.
+Exchange receive_reply(int fd, Line &reply);
+// Reads the next reply line only, leaving any later reply unread.
+Exchange receive_next_reply(int fd, Line &reply);
+
 const char *describe(Exchange result);
 
 }  // namespace hidsystem
