@@ -23,7 +23,12 @@ public:
     XmlWriter(std::string &out, bool exact) : out_(out), exact_(exact) {}
 
     bool document(CFTypeRef value) {
-        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+        // The document type line is optional for readers, but tools that
+        // compare exported text expect the usual header.
+        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n";
         if (!write(value, 0)) return false;
         out_ += "</plist>\n";
         return out_.size() <= kMaxFileBytes;
