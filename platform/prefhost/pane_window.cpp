@@ -38,7 +38,9 @@ public:
         g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
         // A window destroyed from outside (not asked to close) is gone all
         // the same: the user has left the pane, and the host must not wait on.
+        // On X that is caught before GDK sees it; elsewhere GDK tells.
         g_signal_connect(window_, "destroy-event", G_CALLBACK(onDelete), this);
+        g_signal_connect(window_, "realize", G_CALLBACK(onRealize), this);
         g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
         g_signal_connect_after(window_, "draw", G_CALLBACK(onDrawn), this);
         // The session ending, a kill or Ctrl-C in a terminal quit the host
@@ -48,6 +50,7 @@ public:
 
     ~PaneWindow() {
         for (guint source : signalSources_) g_source_remove(source);
+        stopWatchingForOutsideDestroy();
         gtk_widget_destroy(window_);
     }
     PaneWindow(const PaneWindow &) = delete;
@@ -66,6 +69,11 @@ private:
         (void)session_.leave();  // the pane is shown until now: nothing to refuse
         gtk_main_quit();
     }
+
+    static void onRealize(GtkWidget *widget, gpointer data) {
+        watchForOutsideDestroy(gtk_widget_get_window(widget), onDestroyedFromOutside, data);
+    }
+    static void onDestroyedFromOutside(void *data) { static_cast<PaneWindow *>(data)->close(); }
 
     static gboolean onDelete(GtkWidget *, GdkEvent *, gpointer data) {
         static_cast<PaneWindow *>(data)->close();
