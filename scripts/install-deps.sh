@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev
     libbenchmark-dev
     xvfb xauth xdotool    # window tests without a real display
+    desktop-file-utils    # checking the installed desktop entries
 )
 
 missing=()
