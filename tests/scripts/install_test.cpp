@@ -212,3 +212,37 @@ TEST_F(InstallTest, AStagedSystemInstallNamesItsFinalPathsAndUninstallsFromTheSt
 }
 
 }  // namespace
+
+namespace {
+
+// Uninstalling forgets the installed helper's login item: every entry of
+// that exact path, and no other (not a helper of the same name elsewhere).
+TEST(ForgetLoginItem, RemovesEveryEntryOfThatPathAndNothingElse) {
+    glissor_test::TempHome home;
+    auto item = [](const std::string &path) {
+        return "<dict><key>Hide</key><true/><key>Path</key><string>" + path + "</string></dict>";
+    };
+    std::string installed = "/opt/a b/Glissor.prefPane/Contents/Resources/GlissorHelper.app";
+    fs::create_directories(home.preferences_dir());
+    glissor_test::write_file(home.preferences_dir() + "/loginwindow.plist",
+                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                             "<key>AutoLaunchedApplicationDictionary</key><array>" +
+                                 item(installed) + item("/elsewhere/GlissorHelper.app") + item(installed) +
+                                 item("/usr/bin/other.app") + "</array></dict></plist>\n");
+    ProcessOptions options;
+    options.env = home.env();
+    ProcessResult forget = run_process({glissor_test::bin_path("glissor-forget-login-item"), installed}, options);
+    ASSERT_EQ(forget.exit_code, 0) << forget.err;
+    std::string items =
+        run_process({glissor_test::bin_path("defaults"), "read", "loginwindow", "AutoLaunchedApplicationDictionary"},
+                    options)
+            .out;
+    EXPECT_EQ(items.find("/opt/a b/"), std::string::npos) << items;
+    EXPECT_NE(items.find("/elsewhere/GlissorHelper.app"), std::string::npos) << items;
+    EXPECT_NE(items.find("/usr/bin/other.app"), std::string::npos) << items;
+    // Nothing to forget is no failure, and a wrong command line is a usage error.
+    EXPECT_EQ(run_process({glissor_test::bin_path("glissor-forget-login-item"), installed}, options).exit_code, 0);
+    EXPECT_EQ(run_process({glissor_test::bin_path("glissor-forget-login-item")}, options).exit_code, 2);
+}
+
+}  // namespace
