@@ -16,7 +16,8 @@
 namespace {
 
 bool isEntryFor(CFStringRef path, int index) {
-    auto entry = CFRef<CFStringRef>::adopt(CopyLoginItemPropertyAtIndex(kCFPreferencesCurrentUser, kLoginItemPathInfo, index));
+    auto entry = CFRef<CFStringRef>::adopt(
+        CopyLoginItemPropertyAtIndex(kCFPreferencesCurrentUser, kLoginItemPathInfo, index));
     return entry && CFStringCompare(entry.get(), path, CFStringCompareFlags{}) == kCFCompareEqualTo;
 }
 
@@ -31,7 +32,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: glissor-forget-login-item PATH\n");
         return 2;
     }
-    auto path = CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, argv[1], kCFStringEncodingUTF8));
+    auto path =
+        CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, argv[1], kCFStringEncodingUTF8));
     if (!path) {
         std::fprintf(stderr, "glissor-forget-login-item: %s: not a UTF-8 path\n", argv[1]);
         return 2;

@@ -45,7 +45,8 @@ public:
         g_signal_connect_after(window_, "draw", G_CALLBACK(onDrawn), this);
         // The session ending, a kill or Ctrl-C in a terminal quit the host
         // as a user would: the pane is left and its settings stored.
-        for (int signal : {SIGTERM, SIGHUP, SIGINT}) signalSources_.push_back(g_unix_signal_add(signal, onQuitSignal, this));
+        for (int signal : {SIGTERM, SIGHUP, SIGINT})
+            signalSources_.push_back(g_unix_signal_add(signal, onQuitSignal, this));
     }
 
     ~PaneWindow() {

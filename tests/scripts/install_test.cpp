@@ -208,7 +208,8 @@ TEST_F(InstallTest, AStagedSystemInstallNamesItsFinalPathsAndUninstallsFromTheSt
     ASSERT_EQ(script("install.sh", env).exit_code, 0);
     ProcessResult uninstall = script("uninstall.sh", env);
     ASSERT_EQ(uninstall.exit_code, 0) << uninstall.out << uninstall.err;
-    EXPECT_TRUE(fs::is_empty(stage)) << "left: " << listing(stage).size() << " paths, first " << *listing(stage).begin();
+    ASSERT_TRUE(fs::exists(stage));
+    EXPECT_TRUE(fs::is_empty(stage)) << "left behind: " << *listing(stage).begin();
 }
 
 }  // namespace

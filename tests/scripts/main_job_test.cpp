@@ -79,7 +79,8 @@ TEST(MainJob, TheWalkThroughShowsEveryStepOnItsOwnSandboxAndStopsTheService) {
     EXPECT_EQ(processesMentioning(runtime.path()), 0) << "the event service is still running";
     EXPECT_TRUE(std::filesystem::is_empty(runtime.path()));
     expectContains(result.out, "What changed where (nothing outside " + sandbox + "):\n");
-    expectContains(result.out, "HOME='" + sandbox + "/home' '" GLISSOR_BUILD_DIR "/bin/defaults' read org.glissor.Glissor\n");
+    expectContains(result.out,
+                   "HOME='" + sandbox + "/home' '" GLISSOR_BUILD_DIR "/bin/defaults' read org.glissor.Glissor\n");
 }
 
 // A checkout at a long path with spaces (longer than a socket's path can

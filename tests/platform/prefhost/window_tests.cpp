@@ -348,8 +348,9 @@ TEST(ScriptedQuitTest, TermHangUpAndInterruptLeaveThePaneWhileWaitingForTheNextC
         EXPECT_EQ(read_file(files.path() + "/out"), "");
         ProcessOptions options;
         options.env = home.env();
-        EXPECT_EQ(run_process({bin_path("defaults"), "read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}, options).out,
-                  "2.0\n");
+        ProcessResult stored =
+            run_process({bin_path("defaults"), "read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}, options);
+        EXPECT_EQ(stored.out, "2.0\n");
     }
 }
 
