@@ -14,13 +14,14 @@ if [ ! -f "$manifest" ]; then
     exit 0
 fi
 
+forget_failed=""
 # Staged installs (DESTDIR) belong to no user: no login item to remove.
 installed="$prefix/lib/glissor"
 helper="$installed/Glissor.prefPane/Contents/Resources/GlissorHelper.app"
 if [ -z "$destdir" ] && [ -x "$installed/bin/glissor-forget-login-item" ]; then
     # The pane registers the helper by its resolved path.
     for path in "$helper" "$(realpath -m "$helper")"; do
-        "$installed/bin/glissor-forget-login-item" "$path"
+        "$installed/bin/glissor-forget-login-item" "$path" || forget_failed=1
     done
 fi
 
@@ -40,3 +41,9 @@ grep '/$' <<<"$listed" | sort -r | while IFS= read -r dir; do
     rmdir -- "$destdir$dir" 2>/dev/null || true
 done
 echo "uninstall: removed $removed files of Glissor from $destdir$prefix and the desktop's places"
+# The files are gone either way; the list the login window reads is not
+# right, and that is a failure to report.
+if [ -n "$forget_failed" ]; then
+    echo "uninstall: the login item of $helper could not be removed from $HOME/Library/Preferences/loginwindow.plist" >&2
+    exit 1
+fi
