@@ -12,8 +12,12 @@ LAUNCHER       ?= $(shell command -v ccache 2>/dev/null)
 export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= 1
 LAUNCHER_FLAGS := $(if $(LAUNCHER),-DCMAKE_C_COMPILER_LAUNCHER=$(LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER))
+# `make install` is for the current user unless told otherwise; packagers
+# set PREFIX=/usr DESTDIR=staging.
+PREFIX         ?= $(HOME)/.local
+DESTDIR        ?=
 
-.PHONY: all deps configure build run test test-main test-sanitize bench fuzz clean
+.PHONY: all deps configure build build-run run install uninstall test test-main test-sanitize bench fuzz clean
 
 all: build
 
@@ -27,8 +31,18 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only what `make run` and `make install` use: no tests, no benchmarks.
+build-run: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target glissor_run
+
+run: build-run
 	@scripts/run.sh $(BUILD_DIR)
+
+install: build-run
+	@PREFIX="$(PREFIX)" DESTDIR="$(DESTDIR)" scripts/install.sh $(BUILD_DIR)
+
+uninstall:
+	@PREFIX="$(PREFIX)" DESTDIR="$(DESTDIR)" scripts/uninstall.sh
 
 test: test-main test-sanitize
 

@@ -14,6 +14,7 @@ packages=(
     libx11-dev libxi-dev  # the event service's X11 backend
     xserver-xorg-core xserver-xorg-video-dummy xinput  # a private Xorg with inputtest pointers
     locales               # a decimal-comma locale for the number tests
+    desktop-file-utils    # checking the installed desktop entries
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.

@@ -15,32 +15,64 @@ domain=$GLISSOR_PANE_IDENTIFIER
 bin="$build/bin"
 pane="$build/Glissor.prefPane"
 
+# Each run's event service listens in a private directory of its own
+# (0700) at a short path: a checkout's path may be too long for a socket,
+# and two runs at once must not share a service or its log.
+rundir=$(mktemp -d "${XDG_RUNTIME_DIR:-/tmp}/glissor-run.XXXXXX" 2>/dev/null || mktemp -d /tmp/glissor-run.XXXXXX)
+daemon_pid=""
+cleanup() {
+    [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null && wait "$daemon_pid" 2>/dev/null
+    rm -rf "$rundir"
+    return 0
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Why the display in DISPLAY/WAYLAND_DISPLAY cannot show a window, or
+# nothing when it can. The host opens the display before it looks at the
+# pane, so a pane that is not there tells the two apart: 2 is the display.
+display_problem() {
+    local reason status=0
+    reason=$("$bin/prefhost" "$rundir/no-such.prefPane" 2>&1 >/dev/null) || status=$?
+    [ "$status" -eq 2 ] && echo "${reason#prefhost: }"
+    return 0
+}
+
 walkthrough=${GLISSOR_WALKTHROUGH:-}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then walkthrough=1; fi
+if [ -z "$walkthrough" ]; then
+    problem=$(display_problem)
+    if [ -n "$problem" ]; then
+        echo "run: $problem; walking through a session instead of opening the window"
+        walkthrough=1
+    fi
+fi
+
+# One run at a time owns the sandbox; a second one at the same time gets
+# a fresh sandbox of its own beside it.
+mkdir -p "$(dirname "$sandbox")"
+exec 9>>"$sandbox.lock"
+if ! flock -n 9; then
+    sandbox=$(mktemp -d "$sandbox.XXXXXX")
+fi
 # The walk-through always starts from a fresh sandbox, so that its output
 # reads the same every time; the window keeps what earlier runs stored.
-[ -n "$walkthrough" ] && rm -rf "$sandbox"
+if [ -n "$walkthrough" ]; then rm -rf "$sandbox"; fi
 
 mkdir -p "$sandbox/home" "$sandbox/system"
 export HOME="$sandbox/home"
 export CFPREFERENCES_SYSTEM_DIR="$sandbox/system"
-export HIDSYSTEM_SOCKET="$sandbox/hidsystem.sock"
-
-daemon_pid=""
-cleanup() {
-    [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null && wait "$daemon_pid" 2>/dev/null
-    return 0
-}
-trap cleanup EXIT INT TERM
+export HIDSYSTEM_SOCKET="$rundir/hidsystem.sock"
 
 start_event_service() {
-    "$bin/hidsystemd" --socket "$HIDSYSTEM_SOCKET" &
+    "$bin/hidsystemd" --socket "$HIDSYSTEM_SOCKET" 2>"$rundir/hidsystemd.err" &
     daemon_pid=$!
     for _ in $(seq 100); do
         "$bin/hidctl" ping >/dev/null 2>&1 && return 0
         sleep 0.05
     done
-    echo "run: the event service did not start on $HIDSYSTEM_SOCKET" >&2
+    echo "run: the event service did not start on $HIDSYSTEM_SOCKET: $(tail -n 1 "$rundir/hidsystemd.err")" >&2
     exit 1
 }
 
@@ -107,8 +139,11 @@ walk_through() {
     stored_settings
 
     step "4. The pane opened again, and \"Apply these speeds at every login\" ticked."
+    # A script's words are split at spaces, and the sandbox's path may have
+    # some: the picture is drawn at the run's short path, then moved.
     printf 'get theMouseFactor\nget theTrackpadFactor\nclick theCheckbox\nget theCheckbox\nsnapshot mainView %s\n' \
-        "$picture" | script | paste -sd' ' | sed 's/^/labels, then the checkbox after the click: /' | indent
+        "$rundir/Glissor.png" | script | paste -sd' ' | sed 's/^/labels, then the checkbox after the click: /' | indent
+    mv "$rundir/Glissor.png" "$picture"
     echo "The login items list:"
     login_items
 
@@ -118,9 +153,21 @@ walk_through() {
     step "A picture of the pane as it was in step 4: $picture"
 }
 
+# What the session changed, and where: all of it inside the sandbox.
+summary() {
+    step "What changed where (nothing outside $sandbox):"
+    echo "    the stored speeds      $HOME/Library/Preferences/$domain.plist"
+    echo "    the login items        $HOME/Library/Preferences/loginwindow.plist (the helper, ticked in step 4)"
+    echo "    the pointer speeds     this run's event service, now stopped with its log"
+    echo "    the real pointers      only the private X server of step 6, now gone"
+    echo "Read the stored speeds again with:"
+    echo "    HOME='$HOME' '$bin/defaults' read $domain"
+}
+
 window() {
     echo "Glissor on a sandbox: $sandbox"
-    echo "(a home, preferences and an event service of its own)"
+    echo "(a home, preferences and an event service of its own; its log, from another terminal:"
+    echo "  HIDSYSTEM_SOCKET='$HIDSYSTEM_SOCKET' '$bin/hidctl' log)"
     echo "Stored settings ($domain):"
     stored_settings
     echo
@@ -194,4 +241,4 @@ x11_pointer_step() {
 }
 
 start_event_service
-if [ -n "$walkthrough" ]; then walk_through; x11_pointer_step; else window; fi
+if [ -n "$walkthrough" ]; then walk_through; x11_pointer_step; summary; else window; fi

@@ -1,8 +1,12 @@
 #include "pane_window.h"
 
+#include <glib-unix.h>
+#include <signal.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "pane_snapshot.h"
 #include "widget_tree.h"
@@ -34,11 +38,22 @@ public:
         g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
         // A window destroyed from outside (not asked to close) is gone all
         // the same: the user has left the pane, and the host must not wait on.
+        // On X that is caught before GDK sees it; elsewhere GDK tells.
         g_signal_connect(window_, "destroy-event", G_CALLBACK(onDelete), this);
+        g_signal_connect(window_, "realize", G_CALLBACK(onRealize), this);
+        g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
         g_signal_connect_after(window_, "draw", G_CALLBACK(onDrawn), this);
+        // The session ending, a kill or Ctrl-C in a terminal quit the host
+        // as a user would: the pane is left and its settings stored.
+        for (int signal : {SIGTERM, SIGHUP, SIGINT})
+            signalSources_.push_back(g_unix_signal_add(signal, onQuitSignal, this));
     }
 
-    ~PaneWindow() { gtk_widget_destroy(window_); }
+    ~PaneWindow() {
+        for (guint source : signalSources_) g_source_remove(source);
+        stopWatchingForOutsideDestroy();
+        gtk_widget_destroy(window_);
+    }
     PaneWindow(const PaneWindow &) = delete;
     PaneWindow &operator=(const PaneWindow &) = delete;
 
@@ -56,9 +71,32 @@ private:
         gtk_main_quit();
     }
 
+    static void onRealize(GtkWidget *widget, gpointer data) {
+        watchForOutsideDestroy(gtk_widget_get_window(widget), onDestroyedFromOutside, data);
+    }
+    static void onDestroyedFromOutside(void *data) { static_cast<PaneWindow *>(data)->close(); }
+
     static gboolean onDelete(GtkWidget *, GdkEvent *, gpointer data) {
         static_cast<PaneWindow *>(data)->close();
         return TRUE;  // not destroyed by GTK: the widgets outlive the pane calls
+    }
+
+    // Ctrl+W and Ctrl+Q close the window, as Escape does: a settings
+    // window has nothing else to cancel.
+    static gboolean onKeyPress(GtkWidget *, GdkEventKey *event, gpointer data) {
+        GdkModifierType modifiers = gtk_accelerator_get_default_mod_mask();
+        bool control = (event->state & modifiers) == GDK_CONTROL_MASK;
+        guint key = gdk_keyval_to_lower(event->keyval);
+        bool closing = (control && (key == GDK_KEY_w || key == GDK_KEY_q)) ||
+                       (key == GDK_KEY_Escape && (event->state & modifiers) == 0);
+        if (!closing) return FALSE;
+        static_cast<PaneWindow *>(data)->close();
+        return TRUE;
+    }
+
+    static gboolean onQuitSignal(gpointer data) {
+        static_cast<PaneWindow *>(data)->close();
+        return G_SOURCE_CONTINUE;  // removed with the window
     }
 
     static gboolean onDrawBackground(GtkWidget *, cairo_t *cr, gpointer data) {
@@ -97,6 +135,7 @@ private:
     bool drawn_ = false;
     bool closed_ = false;
     gulong afterPaint_ = 0;
+    std::vector<guint> signalSources_;
 };
 
 }  // namespace

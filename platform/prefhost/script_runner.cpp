@@ -6,6 +6,7 @@
 
 #include "control_text.h"
 #include "pane_snapshot.h"
+#include "quit_signals.h"
 
 namespace {
 
@@ -32,8 +33,9 @@ bool parseValue(const std::string &text, double *value) {
 }  // namespace
 
 Status ScriptRunner::run(std::istream &script) {
+    QuitSignals quit;
     int number = 0;
-    for (std::string line; std::getline(script, line);) {
+    for (std::string line; !QuitSignals::requested() && std::getline(script, line);) {
         ++number;
         std::vector<std::string> words = wordsOf(line);
         if (words.empty() || words[0][0] == '#') continue;
@@ -42,6 +44,8 @@ Status ScriptRunner::run(std::istream &script) {
         if (!status.ok())
             return Status::failure(scriptName_ + ":" + std::to_string(number) + ": " + status.message());
     }
+    // Told to quit: the rest of the script is dropped and the pane left.
+    if (QuitSignals::requested() && session_.isShown()) return session_.leave();
     return Status::success();
 }
 

@@ -10,7 +10,8 @@
 //   reload           a fresh controller and main view (mainViewDidLoad again)
 //
 // Blank lines and lines starting with # are skipped. The first failing
-// line stops the script.
+// line stops the script. SIGTERM, SIGHUP or SIGINT stop it too: the pane,
+// if shown, is left (its settings stored) and the run counts as a success.
 #pragma once
 
 #include <istream>

@@ -18,6 +18,22 @@ int ignoreVanishedWindows(Display *display, XErrorEvent *error) {
     return gdkErrorHandler ? gdkErrorHandler(display, error) : 0;
 }
 
+struct DestroyWatch {
+    Window window = 0;
+    void (*gone)(void *) = nullptr;
+    void *data = nullptr;
+};
+DestroyWatch destroyWatch;
+
+GdkFilterReturn filterOutsideDestroy(GdkXEvent *xevent, GdkEvent *, gpointer) {
+    auto *event = static_cast<XEvent *>(xevent);
+    if (event->type != DestroyNotify || event->xdestroywindow.window != destroyWatch.window)
+        return GDK_FILTER_CONTINUE;
+    destroyWatch.window = 0;
+    destroyWatch.gone(destroyWatch.data);
+    return GDK_FILTER_REMOVE;
+}
+
 }  // namespace
 #endif
 
@@ -25,5 +41,22 @@ void tolerateVanishedWindows() {
 #ifdef GDK_WINDOWING_X11
     if (!GDK_IS_X11_DISPLAY(gdk_display_get_default())) return;
     gdkErrorHandler = XSetErrorHandler(ignoreVanishedWindows);
+#endif
+}
+
+void watchForOutsideDestroy([[maybe_unused]] GdkWindow *window, [[maybe_unused]] void (*gone)(void *),
+                            [[maybe_unused]] void *data) {
+#ifdef GDK_WINDOWING_X11
+    if (!GDK_IS_X11_WINDOW(window)) return;
+    destroyWatch = {GDK_WINDOW_XID(window), gone, data};
+    gdk_window_add_filter(nullptr, filterOutsideDestroy, nullptr);
+#endif
+}
+
+void stopWatchingForOutsideDestroy() {
+#ifdef GDK_WINDOWING_X11
+    if (!destroyWatch.gone) return;
+    gdk_window_remove_filter(nullptr, filterOutsideDestroy, nullptr);
+    destroyWatch = {};
 #endif
 }

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <string.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -246,6 +249,44 @@ TEST_F(WindowTest, AWindowDestroyedFromOutsideStillLeavesThePaneAndTheHostEnds) 
     ASSERT_TRUE(xdotool(xserver, {"windowclose", std::to_string(window)}));  // XDestroyWindow
     EXPECT_EQ(host.wait(10s), 0) << read_file(errPath());
     EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "3\n");
+    EXPECT_EQ(read_file(errPath()), "") << "no toolkit warnings";
+}
+
+TEST_F(WindowTest, ControlWControlQAndEscapeCloseTheWindowAsClosingItDoes) {
+    for (const char *keys : {"ctrl+w", "ctrl+q", "Escape"}) {
+        SCOPED_TRACE(keys);
+        defaults({"delete", GLISSOR_PANE_IDENTIFIER_FOR_TESTS});
+        open();
+        // A plain w or q typed into the window is not a close.
+        ASSERT_TRUE(xdotool(xserver, {"windowfocus", "--sync", std::to_string(window), "key", "w", "q"}));
+        std::this_thread::sleep_for(200ms);
+        ASSERT_TRUE(host.running()) << read_file(errPath());
+        ASSERT_TRUE(xdotool(xserver, {"windowfocus", "--sync", std::to_string(window), "key", keys}));
+        EXPECT_EQ(host.wait(10s), 0) << read_file(errPath());
+        EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "1\n");
+        EXPECT_EQ(read_file(errPath()), "");
+    }
+}
+
+TEST_F(WindowTest, TermHangUpAndInterruptLeaveThePaneAndExitZeroOnlyKillStoresNothing) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGKILL}) {
+        SCOPED_TRACE(strsignal(signal));
+        defaults({"delete", GLISSOR_PANE_IDENTIFIER_FOR_TESTS});
+        open();
+        ASSERT_TRUE(drag(kMouseSlider.x + 260, kMouseSlider.y + 12, kMouseSlider.x + 450, kMouseSlider.y + 12));
+        ASSERT_TRUE(waitForLogged("HIDMouseAcceleration", std::to_string(3 * 65536)));
+        ASSERT_EQ(kill(host.pid(), signal), 0);
+        std::optional<int> status = host.wait(10s);
+        std::string stored = defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"});
+        if (signal == SIGKILL) {
+            EXPECT_EQ(status, -1);
+            EXPECT_EQ(stored, "");
+        } else {
+            EXPECT_EQ(status, 0) << read_file(errPath());
+            EXPECT_EQ(stored, "3\n");
+            EXPECT_EQ(read_file(errPath()), "");
+        }
+    }
 }
 
 TEST_F(WindowTest, ANonContinuousSliderSendsItsActionOnceOnReleaseAContinuousOneWhileDragged) {
@@ -279,6 +320,38 @@ TEST_F(WindowTest, TheFirstFrameIsReportedAndTheWindowClosesAsTheUserLeaving) {
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_EQ(result.out.rfind("prefhost: first frame after ", 0), 0u) << result.out;
     EXPECT_EQ(defaults({"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}), "1\n");
+}
+
+// The scripted host, waiting for its next command on standard input, is
+// quit as a session ends it: the pane is left and the script's moves stored.
+TEST(ScriptedQuitTest, TermHangUpAndInterruptLeaveThePaneWhileWaitingForTheNextCommand) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempHome home;
+        EventDaemon daemon;
+        TempDir files;
+        std::string script = files.path() + "/script";
+        ASSERT_EQ(mkfifo(script.c_str(), 0600), 0);
+        std::map<std::string, std::string> env = home.env();
+        env.merge(daemon.env());
+        BackgroundProcess host({"/bin/sh", "-c", "exec \"$0\" --script - \"$1\" <\"$2\" >\"$3\" 2>&1",
+                                bin_path("prefhost"), GLISSOR_PANE_BUNDLE, script, files.path() + "/out"},
+                               env);
+        std::ofstream commands(script);  // opens once the host's shell does
+        commands << "set theMouseSlider 2\n" << std::flush;
+        ASSERT_TRUE(waitUntil([&] {
+            std::vector<LoggedChange> log = daemon.log();
+            return !log.empty() && log.back().key == "HIDTrackpadAcceleration";
+        }));
+        ASSERT_EQ(kill(host.pid(), signal), 0);
+        EXPECT_EQ(host.wait(10s), 0) << read_file(files.path() + "/out");
+        EXPECT_EQ(read_file(files.path() + "/out"), "");
+        ProcessOptions options;
+        options.env = home.env();
+        ProcessResult stored =
+            run_process({bin_path("defaults"), "read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"}, options);
+        EXPECT_EQ(stored.out, "2\n");
+    }
 }
 
 TEST(WindowModeTest, WithoutADisplayTheWindowIsRefusedAndScriptsStillRun) {

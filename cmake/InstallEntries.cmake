@@ -1,0 +1,74 @@
+# Run by `cmake --install`: writes the desktop entry and the two autostart
+# entries with the installed paths and installs them (DESTDIR honoured,
+# listed in the install manifest).
+#
+# The autostart entries go where the session looks for them: for an install
+# under ~/.local, $XDG_CONFIG_HOME/autostart (~/.config/autostart); under
+# /usr, /etc/xdg/autostart; elsewhere PREFIX/etc/xdg/autostart.
+# GLISSOR_AUTOSTART_DIR in the environment overrides all three.
+
+# One argument of an Exec line: quoted when it holds a character the
+# desktop entry format reserves, with ", `, $ and \ escaped inside the
+# quotes; then every backslash doubled again, as the file's strings are.
+function(glissor_exec_argument out value)
+    if(value MATCHES "\n")
+        message(FATAL_ERROR "install: a path with a line break cannot go in a desktop entry: ${value}")
+    endif()
+    string(REPLACE "%" "%%" value "${value}")
+    # (";" separates CMake's lists, so it is looked for on its own.)
+    set(reserved " " "\t" "\"" "'" "\\" ">" "<" "~" "|" "&" "$" "*" "?" "#" "(" ")" "`")
+    string(FIND "${value}" ";" at)
+    set(needs_quotes FALSE)
+    if(at GREATER -1)
+        set(needs_quotes TRUE)
+    endif()
+    foreach(character IN LISTS reserved)
+        string(FIND "${value}" "${character}" at)
+        if(at GREATER -1)
+            set(needs_quotes TRUE)
+        endif()
+    endforeach()
+    if(needs_quotes)
+        string(REPLACE "\\" "\\\\" value "${value}")
+        string(REPLACE "\"" "\\\"" value "${value}")
+        string(REPLACE "`" "\\`" value "${value}")
+        string(REPLACE "$" "\\$" value "${value}")
+        string(REPLACE "\\" "\\\\" value "${value}")
+        set(value "\"${value}\"")
+    endif()
+    set(${out} "${value}" PARENT_SCOPE)
+endfunction()
+
+set(installed "${CMAKE_INSTALL_PREFIX}/${GLISSOR_INSTALL_DIR}")
+glissor_exec_argument(prefhost "${installed}/bin/prefhost")
+glissor_exec_argument(pane "${installed}/Glissor.prefPane")
+glissor_exec_argument(service "${installed}/bin/hidsystemd")
+glissor_exec_argument(login "${installed}/bin/loginwindow")
+set(GLISSOR_PANE_EXEC "${prefhost} ${pane}")
+string(STRIP "${service} ${GLISSOR_SERVICE_OPTIONS}" GLISSOR_SERVICE_EXEC)
+set(GLISSOR_LOGIN_EXEC "${login}")
+
+if(DEFINED ENV{GLISSOR_AUTOSTART_DIR} AND NOT "$ENV{GLISSOR_AUTOSTART_DIR}" STREQUAL "")
+    set(autostart "$ENV{GLISSOR_AUTOSTART_DIR}")
+elseif(CMAKE_INSTALL_PREFIX STREQUAL "$ENV{HOME}/.local")
+    if(DEFINED ENV{XDG_CONFIG_HOME} AND NOT "$ENV{XDG_CONFIG_HOME}" STREQUAL "")
+        set(autostart "$ENV{XDG_CONFIG_HOME}/autostart")
+    else()
+        set(autostart "$ENV{HOME}/.config/autostart")
+    endif()
+elseif(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(autostart "/etc/xdg/autostart")
+else()
+    set(autostart "${CMAKE_INSTALL_PREFIX}/etc/xdg/autostart")
+endif()
+
+# A directory of its own per install, so two installs at once do not meet.
+string(MD5 work "$ENV{DESTDIR}|${CMAKE_INSTALL_PREFIX}|${autostart}")
+set(work "${GLISSOR_ENTRIES_WORK_DIR}/${work}")
+foreach(entry org.glissor.Glissor org.glissor.Glissor.EventService org.glissor.Glissor.Login)
+    configure_file("${GLISSOR_DATA_DIR}/${entry}.desktop.in" "${work}/${entry}.desktop" @ONLY)
+endforeach()
+file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications" TYPE FILE
+     FILES "${work}/org.glissor.Glissor.desktop")
+file(INSTALL DESTINATION "${autostart}" TYPE FILE
+     FILES "${work}/org.glissor.Glissor.EventService.desktop" "${work}/org.glissor.Glissor.Login.desktop")

@@ -1,0 +1,249 @@
+// `make install` and `make uninstall` (scripts/install.sh, uninstall.sh)
+// against the built tree, into temporary homes and staging directories:
+// the installed programs run from where they landed, a session start runs
+// the autostart entries' own command lines, and uninstalling leaves the
+// home as it was apart from the user's data.
+#include "process.h"
+#include "temp_home.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using glissor_test::BackgroundProcess;
+using glissor_test::ProcessOptions;
+using glissor_test::ProcessResult;
+using glissor_test::read_file;
+using glissor_test::run_process;
+using glissor_test::TempDir;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Every path under root, relative to it.
+std::set<std::string> listing(const std::string &root) {
+    std::set<std::string> paths;
+    for (const auto &entry : fs::recursive_directory_iterator(root))
+        paths.insert(fs::relative(entry.path(), root).string());
+    return paths;
+}
+
+// The value of KEY= in a desktop entry's file, with the file's string
+// escapes (\\, \s, \t, \n) undone.
+std::string entryValue(const std::string &file, const std::string &key) {
+    std::istringstream in(read_file(file));
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(key + "=", 0) != 0) continue;
+        std::string value;
+        for (size_t i = key.size() + 1; i < line.size(); ++i) {
+            if (line[i] != '\\' || i + 1 == line.size()) {
+                value += line[i];
+                continue;
+            }
+            char next = line[++i];
+            value += next == 's' ? ' ' : next == 't' ? '\t' : next == 'n' ? '\n' : next;
+        }
+        return value;
+    }
+    return "";
+}
+
+// An Exec value split into arguments as a launcher does: double quotes
+// group, and inside them a backslash takes the next character as it is.
+std::vector<std::string> execArguments(const std::string &exec) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool quoted = false, inArgument = false;
+    for (size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (quoted && c == '\\' && i + 1 < exec.size()) {
+            current += exec[++i];
+        } else if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if (c == ' ' && !quoted) {
+            if (inArgument) arguments.push_back(current);
+            current.clear();
+            inArgument = false;
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) arguments.push_back(current);
+    return arguments;
+}
+
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+int countOf(const std::string &text, const std::string &part) {
+    int found = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+    return found;
+}
+
+class InstallTest : public ::testing::Test {
+protected:
+    // The environment of a user whose home is `home`: no library path, no
+    // socket named, the runtime directory a private one.
+    std::map<std::string, std::string> userEnv() const {
+        return {{"HOME", home},          {"XDG_CONFIG_HOME", ""}, {"XDG_RUNTIME_DIR", runtime.path()},
+                {"HIDSYSTEM_SOCKET", ""}, {"LD_LIBRARY_PATH", ""}, {"CFPREFERENCES_SYSTEM_DIR", ""},
+                {"PREFIX", ""},           {"DESTDIR", ""},         {"GLISSOR_AUTOSTART_DIR", ""}};
+    }
+    ProcessResult script(const std::string &name, std::map<std::string, std::string> env) const {
+        return run_process({GLISSOR_SOURCE_DIR "/scripts/" + name, GLISSOR_BUILD_DIR}, {.env = std::move(env)});
+    }
+    ProcessResult installed(const std::string &program, std::vector<std::string> arguments,
+                            const std::string &input = "") const {
+        arguments.insert(arguments.begin(), installDir() + "/bin/" + program);
+        return run_process(arguments, {.stdin_text = input, .env = userEnv()});
+    }
+    std::string installDir() const { return home + "/.local/lib/glissor"; }
+    std::string autostart(const std::string &name) const {
+        return home + "/.config/autostart/org.glissor.Glissor." + name + ".desktop";
+    }
+
+    TempDir root;
+    TempDir runtime;
+    std::string home = root.path() + "/home of a user";
+};
+
+TEST_F(InstallTest, AnInstalledSessionRunsTheHelperAndUninstallingLeavesOnlyTheUsersData) {
+    // The user's own things, before Glissor: a program, an autostart entry.
+    fs::create_directories(home + "/.local/bin");
+    fs::create_directories(home + "/.config/autostart");
+    glissor_test::write_file(home + "/.local/bin/their-tool", "#!/bin/sh\n");
+    glissor_test::write_file(home + "/.config/autostart/their.desktop", "[Desktop Entry]\n");
+    std::set<std::string> before = listing(home);
+
+    ProcessResult install = script("install.sh", userEnv());
+    ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
+    std::string application = home + "/.local/share/applications/org.glissor.Glissor.desktop";
+    ProcessResult valid = run_process({"/usr/bin/desktop-file-validate", application, autostart("EventService"),
+                                       autostart("Login")});
+    EXPECT_EQ(valid.exit_code, 0) << valid.out << valid.err;
+    EXPECT_EQ(valid.out + valid.err, "");
+    EXPECT_EQ(entryValue(application, "Name"), "Glissor");
+    EXPECT_TRUE(glissor_test::file_exists(home + "/.local/share/icons/hicolor/scalable/apps/" +
+                                          entryValue(application, "Icon") + ".svg"));
+
+    // The menu's command line, run as a script: ticking the box registers
+    // the installed helper, by its installed path.
+    std::vector<std::string> pane = execArguments(entryValue(application, "Exec"));
+    ASSERT_EQ(pane.size(), 2u) << entryValue(application, "Exec");
+    pane.insert(pane.end() - 1, {"--script", "-"});
+    ProcessResult ticked = run_process(pane, {.stdin_text = "click theCheckbox\nset theMouseSlider 2\nleave\n",
+                                              .env = userEnv()});
+    ASSERT_EQ(ticked.exit_code, 0) << ticked.err;
+    std::string helper = installDir() + "/Glissor.prefPane/Contents/Resources/GlissorHelper.app";
+    EXPECT_NE(installed("defaults", {"read", "loginwindow"}).out.find("Path = \"" + helper + "\""),
+              std::string::npos)
+        << installed("defaults", {"read", "loginwindow"}).out;
+
+    // A session starts: exactly the autostart entries' command lines.
+    BackgroundProcess service(execArguments(entryValue(autostart("EventService"), "Exec")), userEnv());
+    ASSERT_TRUE(waitUntil([&] { return installed("hidctl", {"ping"}).exit_code == 0; }, 5s));
+    ProcessResult login = run_process(execArguments(entryValue(autostart("Login"), "Exec")), {.env = userEnv()});
+    EXPECT_EQ(login.exit_code, 0) << login.err;
+    auto passes = [&] { return countOf(installed("hidctl", {"log"}).out, " HIDMouseAcceleration 131072"); };
+    EXPECT_TRUE(waitUntil([&] { return passes() >= 6; }, 15s)) << installed("hidctl", {"log"}).out;
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(passes(), 6) << installed("hidctl", {"log"}).out;
+    EXPECT_EQ(service.stop(SIGTERM), 0);
+
+    ProcessResult uninstall = script("uninstall.sh", userEnv());
+    ASSERT_EQ(uninstall.exit_code, 0) << uninstall.out << uninstall.err;
+    // Nothing of ours is left; what the user had and what they stored stay.
+    std::set<std::string> after = listing(home);
+    std::set<std::string> userData;
+    std::copy_if(after.begin(), after.end(), std::inserter(userData, userData.end()),
+                 [](const std::string &path) { return path.rfind("Library", 0) == 0; });
+    std::set<std::string> expected = before;
+    expected.insert(userData.begin(), userData.end());
+    EXPECT_EQ(after, expected);
+    EXPECT_TRUE(userData.count("Library/Preferences/org.glissor.Glissor.plist"));
+    ProcessOptions options;
+    options.env = userEnv();
+    EXPECT_EQ(run_process({glissor_test::bin_path("defaults"), "read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "MouseSpeed"},
+                          options).out,
+              "2\n");
+    // The login window would otherwise look for the deleted helper.
+    std::string items = run_process({glissor_test::bin_path("defaults"), "read", "loginwindow"}, options).out;
+    EXPECT_EQ(items.find("GlissorHelper"), std::string::npos) << items;
+}
+
+TEST_F(InstallTest, AStagedSystemInstallNamesItsFinalPathsAndUninstallsFromTheStage) {
+    std::string stage = root.path() + "/stage";
+    std::map<std::string, std::string> env = userEnv();
+    env["PREFIX"] = "/usr";
+    env["DESTDIR"] = stage;
+    ProcessResult install = script("install.sh", env);
+    ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
+    EXPECT_FALSE(fs::exists(home)) << "a staged install touched the user's home";
+    std::string service = stage + "/etc/xdg/autostart/org.glissor.Glissor.EventService.desktop";
+    EXPECT_EQ(entryValue(service, "Exec"), "/usr/lib/glissor/bin/hidsystemd");
+    EXPECT_EQ(entryValue(stage + "/usr/share/applications/org.glissor.Glissor.desktop", "Exec"),
+              "/usr/lib/glissor/bin/prefhost /usr/lib/glissor/Glissor.prefPane");
+    EXPECT_TRUE(fs::is_regular_file(stage + "/usr/lib/glissor/lib/prefhost-window.so"));
+
+    // Installing twice is still one install; uninstalling empties the stage.
+    ASSERT_EQ(script("install.sh", env).exit_code, 0);
+    ProcessResult uninstall = script("uninstall.sh", env);
+    ASSERT_EQ(uninstall.exit_code, 0) << uninstall.out << uninstall.err;
+    ASSERT_TRUE(fs::exists(stage));
+    EXPECT_TRUE(fs::is_empty(stage)) << "left behind: " << *listing(stage).begin();
+}
+
+}  // namespace
+
+namespace {
+
+// Uninstalling forgets the installed helper's login item: every entry of
+// that exact path, and no other (not a helper of the same name elsewhere).
+TEST(ForgetLoginItem, RemovesEveryEntryOfThatPathAndNothingElse) {
+    glissor_test::TempHome home;
+    auto item = [](const std::string &path) {
+        return "<dict><key>Hide</key><true/><key>Path</key><string>" + path + "</string></dict>";
+    };
+    std::string installed = "/opt/a b/Glissor.prefPane/Contents/Resources/GlissorHelper.app";
+    fs::create_directories(home.preferences_dir());
+    glissor_test::write_file(home.preferences_dir() + "/loginwindow.plist",
+                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                             "<key>AutoLaunchedApplicationDictionary</key><array>" +
+                                 item(installed) + item("/elsewhere/GlissorHelper.app") + item(installed) +
+                                 item("/usr/bin/other.app") + "</array></dict></plist>\n");
+    ProcessOptions options;
+    options.env = home.env();
+    ProcessResult forget = run_process({glissor_test::bin_path("glissor-forget-login-item"), installed}, options);
+    ASSERT_EQ(forget.exit_code, 0) << forget.err;
+    std::string items =
+        run_process({glissor_test::bin_path("defaults"), "read", "loginwindow", "AutoLaunchedApplicationDictionary"},
+                    options)
+            .out;
+    EXPECT_EQ(items.find("/opt/a b/"), std::string::npos) << items;
+    EXPECT_NE(items.find("/elsewhere/GlissorHelper.app"), std::string::npos) << items;
+    EXPECT_NE(items.find("/usr/bin/other.app"), std::string::npos) << items;
+    // Nothing to forget is no failure, and a wrong command line is a usage error.
+    EXPECT_EQ(run_process({glissor_test::bin_path("glissor-forget-login-item"), installed}, options).exit_code, 0);
+    EXPECT_EQ(run_process({glissor_test::bin_path("glissor-forget-login-item")}, options).exit_code, 2);
+}
+
+}  // namespace
