@@ -160,7 +160,10 @@ int main(int argc, char **argv) {
         report_failure(backend, why);
         g_main_loop_quit(backend.loop);
     };
-    backend.knobs->on_changed = [&backend] { report_now(backend); };
+    // After the desktop is lost, its failure stays the last word.
+    backend.knobs->on_changed = [&backend] {
+        if (!backend.lost) report_now(backend);
+    };
 
     std::string error;
     if (!backend.knobs->connect(error)) {
