@@ -13,6 +13,8 @@ packages=(
     xvfb xauth xdotool    # window tests without a real display
     libx11-dev libxi-dev  # the event service's X11 backend
     xserver-xorg-core xserver-xorg-video-dummy xinput  # a private Xorg with inputtest pointers
+    libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
+    dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
 )
 
 missing=()
