@@ -69,9 +69,15 @@ public:
         for (auto &[sys_name, device] : devices_) apply(device);
     }
 
+    // A device KWin does not show now (KWin gone, device unplugged) keeps
+    // its record in the file: KWin saved our value, a later run mends it.
     void restore() override {
-        for (const auto &[key, record] : keeper_.records()) put_back(record);
-        keeper_.forget_all();
+        // KWin never seen: nothing was written, and a crash's file stays owed.
+        if (!mended_) return;
+        std::vector<KnobRecord> unsettled;
+        for (const auto &[key, record] : keeper_.records())
+            if (!put_back(record)) unsettled.push_back(record);
+        keeper_.keep_only(unsettled);
     }
 
     void describe(hidsystem::BackendReport &report) const override {
@@ -147,11 +153,14 @@ private:
 
     // What a run that crashed left: put back what still holds its values.
     // Done once, after KWin is first seen.
+    // Devices not there now stay owed: their records join this run's.
     void mend_leftovers() {
         if (mended_) return;
         mended_ = true;
-        for (const KnobRecord &record : keeper_.leftovers()) put_back(record);
-        keeper_.forget_all();
+        std::vector<KnobRecord> unsettled;
+        for (const KnobRecord &record : keeper_.leftovers())
+            if (!put_back(record)) unsettled.push_back(record);
+        keeper_.keep_only(unsettled);
         for (auto &[sys_name, device] : devices_) device.last_fixed.reset();
     }
 
@@ -201,10 +210,12 @@ private:
         device.applied = describe_setting(profile, setting.speed);
     }
 
-    void put_back(const KnobRecord &record) {
+    // False when the device cannot be read now; true when it was put back
+    // or someone else's later change stands.
+    bool put_back(const KnobRecord &record) {
         auto current = read_setting(record.key);
-        // Gone, or someone else's later change: it stands.
-        if (!current || !still_written(record, current->first, current->second)) return;
+        if (!current) return false;
+        if (!still_written(record, current->first, current->second)) return true;
         if (record.original_profile)
             set_property(record.key,
                          *record.original_profile == "flat" ? "pointerAccelerationProfileFlat"
@@ -212,6 +223,7 @@ private:
                          g_variant_new_boolean(TRUE));
         if (record.original_speed)
             set_property(record.key, "pointerAcceleration", g_variant_new_double(*record.original_speed));
+        return true;
     }
 
     static KdeKnobs &self_of(gpointer data) { return *static_cast<KdeKnobs *>(data); }

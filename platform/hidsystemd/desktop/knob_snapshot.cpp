@@ -146,6 +146,13 @@ bool SnapshotKeeper::save() {
     return true;
 }
 
+void SnapshotKeeper::keep_only(const std::vector<KnobRecord> &unsettled) {
+    if (unsettled.empty()) return forget_all();
+    records_.clear();
+    for (const KnobRecord &record : unsettled) records_.emplace(record.key, record);
+    save();
+}
+
 void SnapshotKeeper::forget_all() {
     records_.clear();
     if (!path_.empty()) unlink(path_.c_str());

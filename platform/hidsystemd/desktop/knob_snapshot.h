@@ -50,6 +50,9 @@ public:
     const std::map<std::string, KnobRecord> &records() const { return records_; }
     // Everything was put back: forgets it all and removes the file.
     void forget_all();
+    // Only these could not be put back (their device was not there): the
+    // file keeps them for a later run, everything else is forgotten.
+    void keep_only(const std::vector<KnobRecord> &unsettled);
     const std::string &path() const { return path_; }
     const std::string &error() const { return error_; }
 

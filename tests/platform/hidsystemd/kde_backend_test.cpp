@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -17,10 +18,12 @@ using hidsystem_test::eventually;
 
 class KdeBackendTest : public ::testing::Test {
 protected:
-    void start_kwin() {
+    void start_kwin(const std::vector<std::string> &devices = {"event3:mouse", "event4:touchpad", "event5:keyboard",
+                                                               "event6:mouse:noaccel"}) {
         std::remove((log_ + ".ready").c_str());
-        kwin_ = glissor_test::BackgroundProcess({hidsystem_test::test_program("kwin_standin"), log_, "event3:mouse",
-                                                 "event4:touchpad", "event5:keyboard", "event6:mouse:noaccel"});
+        std::vector<std::string> argv = {hidsystem_test::test_program("kwin_standin"), log_};
+        argv.insert(argv.end(), devices.begin(), devices.end());
+        kwin_ = glissor_test::BackgroundProcess(argv);
         ASSERT_TRUE(eventually([&] { return glissor_test::file_exists(log_ + ".ready"); }, std::chrono::seconds(10)));
     }
     // The property writes the stand-in saw, from the nth on.
@@ -100,6 +103,38 @@ TEST_F(KdeBackendTest, TheServiceOutlivesKWinAndTheBus) {
     EXPECT_TRUE(service.backend_says("the session bus closed")) << service.backend();
     service.set("HIDMouseAcceleration", 1.0);  // still served
     EXPECT_EQ(service.daemon().get("HIDMouseAcceleration"), "65536");
+}
+
+TEST_F(KdeBackendTest, ACrashIsMendedAtTheNextStartWhereOurValueStillStandsAndAnAbsentDeviceStaysOwed) {
+    start_kwin();
+    auto service = std::make_unique<DesktopService>(std::vector<std::string>{"--backend", "kde"});
+    service->set("HIDMouseAcceleration", 2.0);
+    service->set("HIDTrackpadAcceleration", 0.0);
+    kill(kwin_.pid(), SIGUSR1);
+    ASSERT_TRUE(eventually([&] { return wrote("event9 pointerAcceleration -0.10000000000000001"); }));
+    ASSERT_TRUE(service->settled());
+    int backend_process = hidsystem_test::backend_pid(service->backend());
+    ASSERT_GT(backend_process, 0);
+    kill(backend_process, SIGKILL);
+    service->daemon().process().stop(SIGKILL);
+    service.reset();
+
+    // KWin saved our values; meanwhile the user set the mouse, and the
+    // late touchpad is unplugged.
+    kwin_.stop(SIGTERM);
+    start_kwin({"event3:mouse:adaptive=0.3", "event4:touchpad:flat=-0.1"});
+    std::size_t before = writes().size();
+    service = std::make_unique<DesktopService>(std::vector<std::string>{"--backend", "kde"});
+    EXPECT_TRUE(eventually([&] { return wrote("event4 pointerAcceleration 0.0", before); })) << service->backend();
+    EXPECT_TRUE(wrote("event4 pointerAccelerationProfileAdaptive true", before));
+    EXPECT_FALSE(wrote_to("event3", before)) << "the user's value stands";
+    // Only the touchpad that is not there stays in the file.
+    std::string owed;
+    EXPECT_TRUE(eventually([&] {
+        owed = glissor_test::read_file(session_.snapshot_path("kde"));
+        return owed.find("event9\t") != std::string::npos && owed.find("event4\t") == std::string::npos &&
+               owed.find("event3\t") == std::string::npos;
+    })) << owed;
 }
 
 }  // namespace

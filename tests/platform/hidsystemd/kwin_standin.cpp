@@ -4,8 +4,9 @@
 // write on one line of a log file ("SYSNAME PROPERTY VALUE"). SIGUSR1 plugs
 // in a new touchpad, event9, announced by deviceAdded.
 //
-// usage: kwin_standin LOG SYSNAME:CLASS[:noaccel]...   (CLASS mouse,
-// touchpad or keyboard). It makes the file LOG.ready once the name is owned.
+// usage: kwin_standin LOG SYSNAME:CLASS[:noaccel][:flat=S|:adaptive=S]...
+// (CLASS mouse, touchpad or keyboard; by default adaptive 0, as KWin saved
+// it). It makes the file LOG.ready once the name is owned.
 #include <gio/gio.h>
 #include <glib-unix.h>
 #include <signal.h>
@@ -125,15 +126,22 @@ void on_name_acquired(GDBusConnection *, const gchar *, gpointer) {
 void on_name_lost(GDBusConnection *, const gchar *, gpointer loop) { g_main_loop_quit(static_cast<GMainLoop *>(loop)); }
 
 bool parse_device(const std::string &spec) {
-    auto first = spec.find(':');
-    if (first == std::string::npos) return false;
-    std::string sys_name = spec.substr(0, first);
-    std::string rest = spec.substr(first + 1);
-    Device device;
-    device.accelerates = rest.find(":noaccel") == std::string::npos;
-    device.kind = rest.substr(0, rest.find(':'));
-    devices[sys_name] = device;
-    return true;
+    gchar **parts = g_strsplit(spec.c_str(), ":", -1);
+    bool ok = parts[0] && parts[1];
+    if (ok) {
+        Device device;
+        device.kind = parts[1];
+        for (int i = 2; parts[i]; ++i) {
+            std::string option = parts[i];
+            if (option == "noaccel") device.accelerates = false;
+            if (option.starts_with("flat=")) device.flat = true;
+            if (auto equals = option.find('='); equals != std::string::npos)
+                device.acceleration = g_ascii_strtod(option.c_str() + equals + 1, nullptr);
+        }
+        devices[parts[0]] = device;
+    }
+    g_strfreev(parts);
+    return ok;
 }
 
 }  // namespace
