@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -151,7 +152,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "%s\n", kUsage);
         return kExitUsage;
     }
-    backend.loop = g_main_loop_new(nullptr, FALSE);
+    std::unique_ptr<GMainLoop, decltype(&g_main_loop_unref)> loop(g_main_loop_new(nullptr, FALSE), g_main_loop_unref);
+    backend.loop = loop.get();
     g_unix_signal_add(SIGTERM, on_shutdown_signal, &backend);
     g_unix_signal_add(SIGINT, on_shutdown_signal, &backend);
     backend.knobs->on_lost = [&backend](const std::string &why) {
@@ -178,6 +180,5 @@ int main(int argc, char **argv) {
     if (!backend.lost) backend.knobs->restore();
     int status = backend.lost ? kExitDesktopLost : 0;
     backend.knobs.reset();
-    g_main_loop_unref(backend.loop);
     return status;
 }
