@@ -125,8 +125,8 @@ void on_name_acquired(GDBusConnection *, const gchar *, gpointer) {
 
 void on_name_lost(GDBusConnection *, const gchar *, gpointer loop) { g_main_loop_quit(static_cast<GMainLoop *>(loop)); }
 
-bool parse_device(const std::string &spec) {
-    gchar **parts = g_strsplit(spec.c_str(), ":", -1);
+bool parse_device(const std::string &description) {
+    gchar **parts = g_strsplit(description.c_str(), ":", -1);
     bool ok = parts[0] && parts[1];
     if (ok) {
         Device device;
