@@ -10,10 +10,13 @@
 # InstallEntries.cmake, since they name the installed paths).
 
 set(GLISSOR_INSTALL_DIR lib/glissor)
-# The event service's options when the session starts it.
-set(GLISSOR_SERVICE_OPTIONS "" CACHE STRING "Options of the event service started at session start")
+# The event service's options when the session starts it: the backend that
+# fits the session (GNOME, KDE Plasma, sway or X11), chosen at each start.
+set(GLISSOR_SERVICE_OPTIONS "--backend auto" CACHE STRING "Options of the event service started at session start")
 
-set(GLISSOR_INSTALLED_PROGRAMS prefhost hidsystemd hidctl defaults loginwindow glissor-forget-login-item)
+# The service finds its backend programs beside itself.
+set(GLISSOR_INSTALLED_PROGRAMS prefhost hidsystemd hidsystemd-x11 hidsystemd-desktop hidctl defaults loginwindow
+    glissor-forget-login-item)
 set_target_properties(${GLISSOR_INSTALLED_PROGRAMS} PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
 install(TARGETS ${GLISSOR_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${GLISSOR_INSTALL_DIR}/bin)
 

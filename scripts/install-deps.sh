@@ -15,6 +15,8 @@ packages=(
     xserver-xorg-core xserver-xorg-video-dummy xinput  # a private Xorg with inputtest pointers
     locales               # a decimal-comma locale for the number tests
     desktop-file-utils    # checking the installed desktop entries
+    libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
+    dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.

@@ -104,9 +104,13 @@ protected:
     // The environment of a user whose home is `home`: no library path, no
     // socket named, the runtime directory a private one.
     std::map<std::string, std::string> userEnv() const {
+        // No desktop either: the service's --backend auto then picks none,
+        // and nothing reaches the session of whoever runs the tests.
         return {{"HOME", home},          {"XDG_CONFIG_HOME", ""}, {"XDG_RUNTIME_DIR", runtime.path()},
                 {"HIDSYSTEM_SOCKET", ""}, {"LD_LIBRARY_PATH", ""}, {"CFPREFERENCES_SYSTEM_DIR", ""},
-                {"PREFIX", ""},           {"DESTDIR", ""},         {"GLISSOR_AUTOSTART_DIR", ""}};
+                {"PREFIX", ""},           {"DESTDIR", ""},         {"GLISSOR_AUTOSTART_DIR", ""},
+                {"DISPLAY", ""},          {"WAYLAND_DISPLAY", ""}, {"XDG_CURRENT_DESKTOP", ""},
+                {"SWAYSOCK", ""},         {"XDG_STATE_HOME", ""},  {"DBUS_SESSION_BUS_ADDRESS", "disabled:"}};
     }
     ProcessResult script(const std::string &name, std::map<std::string, std::string> env) const {
         return run_process({GLISSOR_SOURCE_DIR "/scripts/" + name, GLISSOR_BUILD_DIR}, {.env = std::move(env)});
@@ -167,6 +171,9 @@ TEST_F(InstallTest, AnInstalledSessionRunsTheHelperAndUninstallingLeavesOnlyTheU
     EXPECT_TRUE(waitUntil([&] { return passes() >= 6; }, 15s)) << installed("hidctl", {"log"}).out;
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(passes(), 6) << installed("hidctl", {"log"}).out;
+    // The installed service chose its backend from the session, and this one has no desktop.
+    std::string backend = installed("hidctl", {"backend"}).out;
+    EXPECT_NE(backend.find("chosen by: no GNOME or KDE"), std::string::npos) << backend;
     EXPECT_EQ(service.stop(SIGTERM), 0);
 
     ProcessResult uninstall = script("uninstall.sh", userEnv());
@@ -199,7 +206,7 @@ TEST_F(InstallTest, AStagedSystemInstallNamesItsFinalPathsAndUninstallsFromTheSt
     ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
     EXPECT_FALSE(fs::exists(home)) << "a staged install touched the user's home";
     std::string service = stage + "/etc/xdg/autostart/org.glissor.Glissor.EventService.desktop";
-    EXPECT_EQ(entryValue(service, "Exec"), "/usr/lib/glissor/bin/hidsystemd");
+    EXPECT_EQ(entryValue(service, "Exec"), "/usr/lib/glissor/bin/hidsystemd --backend auto");
     EXPECT_EQ(entryValue(stage + "/usr/share/applications/org.glissor.Glissor.desktop", "Exec"),
               "/usr/lib/glissor/bin/prefhost /usr/lib/glissor/Glissor.prefPane");
     EXPECT_TRUE(fs::is_regular_file(stage + "/usr/lib/glissor/lib/prefhost-window.so"));

@@ -116,8 +116,9 @@ void print_backend_state(const hidsystem::BackendState &state) {
     auto text = [](const std::string &value, const char *empty) { return value.empty() ? empty : value.c_str(); };
     std::printf("backend: %.*s\n", static_cast<int>(state.kind.size()), state.kind.data());
     std::printf("state: %.*s\n", static_cast<int>(state.state.size()), state.state.data());
+    if (!state.reason.empty()) std::printf("chosen by: %s\n", state.reason.c_str());
     if (state.kind != "none") {
-        std::printf("display: %s\n", text(state.display, "(none)"));
+        std::printf("%s: %s\n", state.kind == "x11" ? "display" : "talks to", text(state.display, "(none)"));
         if (state.pid != 0) std::printf("process: %llu\n", static_cast<unsigned long long>(state.pid));
         std::printf("values: %llu received, %llu sent, %llu applied\n",
                     static_cast<unsigned long long>(state.received), static_cast<unsigned long long>(state.sent),

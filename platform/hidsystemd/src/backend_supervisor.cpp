@@ -11,11 +11,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
 
 #include <hidsystem/pointer_policy.h>
+#include <hidsystem/snapshot_path.h>
 
 extern char **environ;
 
@@ -31,13 +33,32 @@ constexpr auto kShutdownWait = 2000ms;
 // A backend that ran this long before ending was healthy: back-off resets.
 constexpr auto kHealthyRun = 10s;
 
-// hidsystemd-x11 lives beside this program.
-std::string helper_beside_self() {
+// The backend programs live beside this one.
+std::string helper_beside_self(BackendKind kind) {
     char self[PATH_MAX] = {0};
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string path = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();
     std::size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/hidsystemd-x11";
+    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) +
+           (kind == BackendKind::X11 ? "/hidsystemd-x11" : "/hidsystemd-desktop");
+}
+
+bool is_persistent(BackendKind kind) { return kind == BackendKind::Gnome || kind == BackendKind::Kde; }
+
+// What the backend talks to, until it says so itself.
+std::string initial_display(const BackendOptions &options) {
+    auto variable = [](const char *name) {
+        const char *value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    switch (options.kind) {
+    case BackendKind::X11: return options.display.empty() ? variable("DISPLAY") : options.display;
+    case BackendKind::Gnome: return "GSettings";
+    case BackendKind::Kde: return "session bus " + variable("DBUS_SESSION_BUS_ADDRESS");
+    case BackendKind::Sway: return variable("SWAYSOCK");
+    case BackendKind::None: break;
+    }
+    return {};
 }
 
 std::int32_t fixed_of(double speed) { return static_cast<std::int32_t>(std::lround(speed * 65536.0)); }
@@ -49,26 +70,33 @@ std::string describe_end(int status) {
     return "the backend process ended";
 }
 
-// The environment for the backend: ours, with DISPLAY as chosen.
-std::vector<std::string> backend_environment(const std::string &display) {
+// The environment for the backend: ours, with DISPLAY as chosen for X11.
+std::vector<std::string> backend_environment(const BackendOptions &options) {
     std::vector<std::string> entries;
+    bool x11 = options.kind == BackendKind::X11;
     for (char **entry = environ; *entry; ++entry)
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) entries.emplace_back(*entry);
+        if (!x11 || std::strncmp(*entry, "DISPLAY=", 8) != 0) entries.emplace_back(*entry);
+    if (!x11) return entries;
     const char *inherited = std::getenv("DISPLAY");
-    entries.push_back("DISPLAY=" + (display.empty() ? std::string(inherited ? inherited : "") : display));
+    entries.push_back("DISPLAY=" + (options.display.empty() ? std::string(inherited ? inherited : "") : options.display));
     return entries;
 }
 
 }  // namespace
 
 BackendSupervisor::BackendSupervisor(const BackendOptions &options)
-    : options_(options), helper_path_(helper_beside_self()) {
-    status_.kind = options.kind == BackendKind::X11 ? "x11" : "none";
-    status_.state = options.kind == BackendKind::X11 ? "idle" : "off";
-    if (options.kind == BackendKind::X11) {
-        const char *inherited = std::getenv("DISPLAY");
-        status_.display = options.display.empty() ? (inherited ? inherited : "") : options.display;
-    }
+    : options_(options), helper_path_(helper_beside_self(options.kind)) {
+    status_.kind = kind_name(options.kind);
+    status_.reason = options.reason;
+    status_.state = options.kind == BackendKind::None ? "off" : "idle";
+    status_.display = initial_display(options);
+    if (mends_leftovers()) start();
+}
+
+bool BackendSupervisor::mends_leftovers() const {
+    if (!is_persistent(options_.kind)) return false;
+    std::string path = hidsystem::snapshot_path(kind_name(options_.kind));
+    return !path.empty() && access(path.c_str(), F_OK) == 0;
 }
 
 BackendSupervisor::~BackendSupervisor() { shutdown(); }
@@ -106,19 +134,23 @@ bool BackendSupervisor::start() {
     }
     // Everything exec needs is made before fork: the child only calls
     // async-signal-safe functions.
-    std::vector<std::string> environment = backend_environment(options_.display);
+    std::vector<std::string> environment = backend_environment(options_);
     std::vector<char *> envp;
     for (std::string &entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::string channel = std::to_string(pair[1]);
-    char option[] = "--channel";
-    char *argv[] = {helper_path_.data(), option, channel.data(), nullptr};
+    std::string kind = kind_name(options_.kind);
+    char channel_option[] = "--channel";
+    char kind_option[] = "--kind";
+    std::vector<char *> argv = {helper_path_.data(), channel_option, channel.data()};
+    if (options_.kind != BackendKind::X11) argv.insert(argv.end(), {kind_option, kind.data()});
+    argv.push_back(nullptr);
 
     pid_t pid = fork();
     if (pid == 0) {
         int flags = fcntl(pair[1], F_GETFD);
         fcntl(pair[1], F_SETFD, flags & ~FD_CLOEXEC);
-        execve(argv[0], argv, envp.data());
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(pair[1]);
@@ -229,8 +261,9 @@ int BackendSupervisor::milliseconds_to_next_timer() const {
 void BackendSupervisor::on_timer() {
     auto now = Clock::now();
     if (pid_ > 0 && (in_flight_ || !reported_since_start_) && now - waiting_since_ >= kBackendAnswerLimit) {
-        child_ended("the X display " + status_.display + " did not answer within " +
-                    std::to_string(kBackendAnswerLimit.count() / 1000) + " s");
+        std::string silent = options_.kind == BackendKind::X11 ? "the X display " + status_.display
+                                                               : std::string("the ") + status_.kind + " backend";
+        child_ended(silent + " did not answer within " + std::to_string(kBackendAnswerLimit.count() / 1000) + " s");
         return;
     }
     pump();

@@ -1,5 +1,6 @@
 // Hands the accepted speeds to the desktop backend, a child process
-// (hidsystemd-x11) fed over a socket pair, and keeps what it reports.
+// (hidsystemd-x11, or hidsystemd-desktop with a kind) fed over a socket
+// pair, and keeps what it reports.
 //
 // Nothing here waits for the desktop: a set is answered before the backend
 // sees it. One APPLY is in flight at a time; values that arrive meanwhile
@@ -20,20 +21,23 @@
 #include <hidsystem/backend_channel.h>
 #include <hidsystem/protocol.h>
 
-namespace hidsystemd {
+#include "backend_choice.h"
 
-enum class BackendKind { None, X11 };
+namespace hidsystemd {
 
 struct BackendOptions {
     BackendKind kind = BackendKind::None;
+    bool automatic = false;  // --backend auto: kind and reason found at parse time
+    std::string reason = "the default (no --backend given)";
     std::string display;  // empty: $DISPLAY
 };
 
 // What `hidctl backend` shows.
 struct BackendStatus {
     const char *kind = "none";
-    std::string state;  // off, idle, starting, connected, stopped
-    std::string display;
+    std::string reason;  // why this kind
+    std::string state;  // off, idle, starting, connected, waiting, failed, stopped
+    std::string display;  // what the backend talks to: X display, settings store, bus, socket
     std::string error;
     pid_t pid = 0;
     std::uint64_t received = 0;  // speeds handed over by clients
@@ -47,6 +51,8 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kBackendAnswerLimit{3000};
 
+    // A backend of a persistent store whose snapshot file is left from a
+    // run that crashed starts at once, to put the user's values back.
     explicit BackendSupervisor(const BackendOptions &options);
     ~BackendSupervisor();
     BackendSupervisor(const BackendSupervisor &) = delete;
@@ -73,6 +79,7 @@ private:
     void read_reports();
     void child_ended(const std::string &why);
     std::chrono::milliseconds back_off() const;
+    bool mends_leftovers() const;
 
     BackendOptions options_;
     std::string helper_path_;

@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <cstring>
+#include <string>
 
 #include <hidsystem/protocol.h>
 
@@ -20,14 +21,15 @@ constexpr option kLongOptions[] = {
 };
 
 bool set_backend(const char *name, BackendOptions &backend, hidsystem::ErrorText &error) {
-    if (std::strcmp(name, "none") == 0) {
-        backend.kind = BackendKind::None;
-    } else if (std::strcmp(name, "x11") == 0) {
-        backend.kind = BackendKind::X11;
-    } else {
-        error.set("--backend: %s is not a backend (none or x11)", name);
+    backend.automatic = std::strcmp(name, "auto") == 0;
+    if (backend.automatic) return true;
+    auto kind = kind_from_name(name);
+    if (!kind) {
+        error.set("--backend: %s is not a backend (auto, none, x11, gnome, kde or sway)", name);
         return false;
     }
+    backend.kind = *kind;
+    backend.reason = std::string("--backend ") + name;
     return true;
 }
 
@@ -42,9 +44,12 @@ const char *help_text() {
            "                    /tmp/hidsystem-UID/hidsystem.sock)\n"
            "  --refuse KEY      refuse every SET of KEY (repeatable; legacy-mouse-acceleration\n"
            "                    refuses the legacy call)\n"
-           "  --backend KIND    none (default): only record the values;\n"
-           "                    x11: also apply them to the pointers of an X server\n"
-           "  --display NAME    the X display for --backend x11 (default: $DISPLAY)\n"
+           "  --backend KIND    none (default): only record the values; x11: also apply them to\n"
+           "                    the pointers of an X server; gnome: to GSettings; kde: to KWin's\n"
+           "                    input devices; sway: through sway's IPC; auto: GNOME or KDE when\n"
+           "                    XDG_CURRENT_DESKTOP names one, else sway when SWAYSOCK is set,\n"
+           "                    else x11 when DISPLAY is set, else none\n"
+           "  --display NAME    the X display for the x11 backend (default: $DISPLAY)\n"
            "  --help            print this help and exit\n"
            "  --version         print the version and exit\n"
            "\n"
@@ -87,9 +92,14 @@ bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::Err
         error.set("unknown argument %s", argv[optind]);
         return false;
     }
-    if (display_given && options.backend.kind != BackendKind::X11) {
-        error.set("--display needs --backend x11");
+    if (display_given && options.backend.kind != BackendKind::X11 && !options.backend.automatic) {
+        error.set("--display needs --backend x11 or auto");
         return false;
+    }
+    if (options.backend.automatic) {
+        BackendChoice choice = choose_backend_from_environment();
+        options.backend.kind = choice.kind;
+        options.backend.reason = "--backend auto: " + choice.reason;
     }
     return true;
 }

@@ -19,7 +19,7 @@ struct DaemonOptions {
 };
 
 inline constexpr const char *kUsage =
-    "usage: hidsystemd [--socket PATH] [--refuse KEY]... [--backend none|x11 [--display NAME]]";
+    "usage: hidsystemd [--socket PATH] [--refuse KEY]... [--backend auto|none|x11|gnome|kde|sway] [--display NAME]";
 
 // The --help text: the usage line and every option described.
 const char *help_text();

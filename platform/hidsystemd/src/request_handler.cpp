@@ -70,7 +70,7 @@ void handle_backend(const Request &request, const ServiceState &state, Line &rep
     if (request.log_from == 0) {
         hidsystem::BackendState described{status.kind, status.state, static_cast<std::uint64_t>(status.pid),
                                           status.received, status.sent, status.applied, status.display,
-                                          status.error};
+                                          status.error, status.reason};
         hidsystem::encode_backend_state(reply, described);
         return;
     }

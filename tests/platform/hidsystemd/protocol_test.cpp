@@ -91,6 +91,29 @@ TEST(Protocol, ErrorRepliesCarryTheirIOReturnAndBrokenRepliesAreRejected) {
         EXPECT_FALSE(hidsystem::parse_reply(bad)) << bad;
 }
 
+TEST(Protocol, BackendStateFitsALineAtItsLongestAndParsesWithOrWithoutItsReason) {
+    hidsystem::BackendState longest{"sway", "connected", UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX,
+                                    std::string(400, 'd'), std::string(400, 'e'), std::string(400, 'r')};
+    Line line;
+    ASSERT_TRUE(hidsystem::encode_backend_state(line, longest)) << "every field at its longest fits one line";
+    std::string_view rest = without_newline(line);
+    rest.remove_prefix(std::string_view("HIDSYSTEM/1 OK ").size());
+    hidsystem::BackendState state;
+    hidsystem::BackendDevice device;
+    bool is_state = false, at_end = false;
+    ASSERT_TRUE(hidsystem::parse_backend_reply(rest, state, device, is_state, at_end));
+    EXPECT_TRUE(is_state);
+    EXPECT_EQ(state.display, std::string(160, 'd'));
+    EXPECT_EQ(state.reason, std::string(100, 'r'));
+
+    // A daemon from before the reason: its reply still reads, with none.
+    ASSERT_TRUE(hidsystem::parse_backend_reply("STATE x11 connected 7 3 2 2 3a35 -", state, device, is_state, at_end));
+    EXPECT_EQ(state.display, ":5");
+    EXPECT_EQ(state.reason, "");
+    EXPECT_FALSE(hidsystem::parse_backend_reply("STATE x11 connected 7 3 2 2 3a35 - - extra", state, device,
+                                                is_state, at_end));
+}
+
 TEST(Protocol, LogEntriesRoundTripWithPaddedMicroseconds) {
     hidsystem::LogEntry entry;
     entry.sequence = 41;

@@ -10,9 +10,11 @@ constexpr std::string_view kState = "STATE";
 constexpr std::string_view kDevice = "DEVICE";
 constexpr std::string_view kEnd = "END";
 constexpr std::size_t kMaxTextField = 160;
+// Three fields of 160 bytes in hex and a reason of 100 stay within a line.
+constexpr std::size_t kMaxReasonField = 100;
 
-Line &text_word(Line &line, std::string_view text) {
-    text = text.substr(0, kMaxTextField);
+Line &text_word(Line &line, std::string_view text, std::size_t limit = kMaxTextField) {
+    text = text.substr(0, limit);
     if (text.empty()) return line.word("-");
     return line.hex({reinterpret_cast<const unsigned char *>(text.data()), text.size()});
 }
@@ -44,8 +46,10 @@ bool parse_state(Words &words, BackendState &state) {
         return false;
     auto display = words.next();
     auto error = words.next();
-    return display && error && parse_text(*display, state.display) && parse_text(*error, state.error) &&
-           words.at_end();
+    if (!display || !error || !parse_text(*display, state.display) || !parse_text(*error, state.error)) return false;
+    state.reason.clear();
+    if (auto reason = words.next(); reason && !parse_text(*reason, state.reason)) return false;
+    return words.at_end();
 }
 
 bool parse_device(Words &words, BackendDevice &device) {
@@ -67,6 +71,7 @@ bool encode_backend_state(Line &line, const BackendState &state) {
     line.number(state.pid).number(state.received).number(state.sent).number(state.applied);
     text_word(line, state.display);
     text_word(line, state.error);
+    text_word(line, state.reason, kMaxReasonField);
     return line.finish();
 }
 

@@ -126,7 +126,8 @@ bool encode_log_end(Line &line);
 bool parse_log_reply(std::string_view rest, LogEntry &entry, bool &at_end);
 
 // The backend as `BACKEND 0` describes it. Text fields travel as hex, "-"
-// when empty, so any text fits a word.
+// when empty, so any text fits a word. REASON, why this backend was chosen,
+// came last and later: a reply without it still parses.
 struct BackendState {
     std::string_view kind;
     std::string_view state;
@@ -136,6 +137,7 @@ struct BackendState {
     std::uint64_t applied = 0;
     std::string display;
     std::string error;
+    std::string reason;
 };
 
 // One device as `BACKEND N` (N >= 1) describes it.

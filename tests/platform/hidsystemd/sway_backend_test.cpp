@@ -1,0 +1,73 @@
+// The sway backend against a stand-in for sway's IPC socket: it checks the
+// commands the backend sends, not sway itself.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "desktop_test_support.h"
+#include "sway_standin.h"
+
+namespace {
+
+using hidsystem_test::DesktopService;
+using hidsystem_test::eventually;
+using hidsystem_test::StandinInput;
+using Commands = std::vector<std::string>;
+
+class SwayBackendTest : public ::testing::Test {
+protected:
+    std::unique_ptr<hidsystem_test::SwayStandin> start_sway() {
+        return std::make_unique<hidsystem_test::SwayStandin>(
+            socket_, std::vector<StandinInput>{{"1:1:Mouse", "pointer", "adaptive", 0.2},
+                                               {"2:2:Pad", "touchpad", "adaptive", 0.0},
+                                               {"3:3:Keys", "keyboard", "", 0}});
+    }
+
+    glissor_test::TempHome home_;
+    glissor_test::TempDir dir_;
+    std::string socket_ = dir_.path() + "/sway.sock";
+    glissor_test::ScopedEnv swaysock_{"SWAYSOCK", socket_};
+};
+
+TEST_F(SwayBackendTest, TypeCommandsLandAndACleanExitPutsBackOnlyTypesStillHoldingThem) {
+    auto sway = start_sway();
+    DesktopService service({"--backend", "sway"});
+    service.set("HIDMouseAcceleration", 0.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    service.set("HIDTrackpadAcceleration", 2.0);
+    ASSERT_TRUE(eventually([&] { return sway->commands().size() == 4; })) << service.backend();
+    EXPECT_EQ(sway->commands(), (Commands{"input type:pointer accel_profile flat", "input type:pointer pointer_accel 0.000000",
+                                          "input type:touchpad accel_profile adaptive",
+                                          "input type:touchpad pointer_accel 0.500000"}));
+    EXPECT_TRUE(service.backend_says("device 1: mouse, sway, flat 0.000, 1:1:Mouse")) << service.backend();
+    EXPECT_TRUE(service.backend_says("device 2: touchpad, sway, adaptive 0.500, 2:2:Pad"));
+    EXPECT_EQ(service.backend().find("3:3:Keys"), std::string::npos) << "keyboards are no pointers";
+
+    sway->set_input("2:2:Pad", "adaptive", 0.9);  // the user's own change
+    ASSERT_EQ(service.daemon().process().stop(SIGTERM), 0);
+    Commands all = sway->commands();
+    ASSERT_GE(all.size(), 4u);
+    Commands after_exit(all.begin() + 4, all.end());
+    EXPECT_EQ(after_exit,
+              (Commands{"input type:pointer accel_profile adaptive", "input type:pointer pointer_accel 0.200000"}));
+    EXPECT_EQ(sway->input("2:2:Pad")->speed, 0.9);
+}
+
+TEST_F(SwayBackendTest, TheServiceOutlivesSwayAndDrivesTheNextOne) {
+    auto sway = start_sway();
+    DesktopService service({"--backend", "sway"});
+    service.set("HIDMouseAcceleration", 0.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+
+    sway->stop();
+    EXPECT_TRUE(service.backend_says("sway closed its IPC socket")) << service.backend();
+    sway = start_sway();
+    service.set("HIDMouseAcceleration", 3.0);
+    EXPECT_TRUE(eventually([&] { return sway->commands().size() == 2; })) << service.backend();
+    EXPECT_EQ(sway->commands(),
+              (Commands{"input type:pointer accel_profile adaptive", "input type:pointer pointer_accel 1.000000"}));
+}
+
+}  // namespace
