@@ -2,7 +2,9 @@
 // setMouseFix round trip to the real event service), which repeats while a
 // knob is dragged, and loading the pane, from dlopen of the plug-in to the
 // end of mainViewDidLoad. Code once loaded stays loaded, so each load is
-// timed in a fresh process: this program run again with --load-once.
+// timed in a fresh process: this program run again with --load-once. The
+// load looks through the login items list for the helper, so it is timed
+// with no list and with long ones too.
 #include "timing.h"
 
 #include "event_daemon.h"
@@ -11,11 +13,15 @@
 
 #include <PreferencePanes/PreferencePanes.h>
 
+#include <CFRef.h>
 #include <sched.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace glissor_bench;
 
@@ -53,7 +59,26 @@ int loadOnce() {
     return 0;
 }
 
-bool measureLoads(const char *self, size_t runs) {
+// Stores a list of count records, none of them the helper, in one write.
+bool storeLoginItems(int count) {
+    std::vector<CFRef<CFDictionaryRef>> records;
+    std::vector<const void *> values;
+    for (int i = 0; i < count; ++i) {
+        std::string path = "/Applications/Application " + std::to_string(i) + ".app";
+        auto text = CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8));
+        const void *keys[] = {CFSTR("Hide"), CFSTR("Path")};
+        const void *fields[] = {kCFBooleanTrue, text.get()};
+        records.push_back(CFRef<CFDictionaryRef>::adopt(CFDictionaryCreate(
+            nullptr, keys, fields, 2, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks)));
+        values.push_back(records.back().get());
+    }
+    auto list = CFRef<CFArrayRef>::adopt(CFArrayCreate(nullptr, values.data(), count, &kCFTypeArrayCallBacks));
+    CFPreferencesSetValue(CFSTR("AutoLaunchedApplicationDictionary"), list.get(), CFSTR("loginwindow"),
+                          kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
+    return CFPreferencesSynchronize(CFSTR("loginwindow"), kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
+}
+
+bool measureLoads(const char *self, size_t runs, const std::string &label) {
     std::vector<double> micros;
     for (size_t i = 0; i < runs; ++i) {
         auto result = glissor_test::run_process({self, "--load-once"});
@@ -66,7 +91,7 @@ bool measureLoads(const char *self, size_t runs) {
     std::sort(micros.begin(), micros.end());
     Figures figures{micros[micros.size() / 2], micros[std::min(micros.size() - 1, micros.size() * 99 / 100)],
                     micros.size()};
-    report("dlopen to end of mainViewDidLoad", figures);
+    report("dlopen to end of mainViewDidLoad" + label, figures);
     return true;
 }
 
@@ -98,7 +123,12 @@ bool measureSliderActions(NSPreferencePane *pane, const char *label) {
 int measureAll(const char *self) {
     glissor_test::TempHome home;
     glissor_test::EventDaemon daemon;
-    if (!measureLoads(self, 40)) return 1;
+    if (!measureLoads(self, 40, "")) return 1;
+    for (auto [items, runs] : {std::pair{10000, 20}, std::pair{100000, 10}}) {
+        std::string label = ", " + std::to_string(items) + " login items";
+        if (!storeLoginItems(items) || !measureLoads(self, static_cast<size_t>(runs), label)) return 1;
+    }
+    std::filesystem::remove(home.home() + "/Library/Preferences/loginwindow.plist");
 
     NSAutoreleasePool *pool = NSAutoreleasePool::alloc()->init();
     NSBundle *bundle = paneBundle();

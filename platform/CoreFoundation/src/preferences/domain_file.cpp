@@ -61,8 +61,8 @@ void DomainFile::adopt_snapshot(FileContent content) {
     }
 }
 
-void DomainFile::refresh() {
-    auto now = identity_of(path_);
+void DomainFile::refresh(const std::string &file) {
+    auto now = identity_of(file);
     switch (state_) {
     case Snapshot::Missing:
         if (!now) return;
@@ -77,7 +77,7 @@ void DomainFile::refresh() {
     case Snapshot::NoMemory:
         break;
     }
-    adopt_snapshot(read_whole_file(path_));
+    adopt_snapshot(read_whole_file(file));
 }
 
 CFPropertyListRef DomainFile::stored_value(CFStringRef key) const {
@@ -179,7 +179,7 @@ bool DomainFile::changed_since_read() const {
 bool DomainFile::write_merged(const std::string &target) {
     auto merged = merged_with_pending();
     std::string bytes;
-    if (!merged || !cfplist::encode_xml(merged.get(), bytes)) return false;
+    if (!merged || !cfplist::encode_for_file(merged.get(), bytes)) return false;
     bool replaces_file = state_ != Snapshot::Missing;
     if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target)) return false;
     return replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
@@ -195,8 +195,8 @@ bool DomainFile::synchronize() {
     DomainLock lock(*target);
     if (!lock.held()) return false;
     remove_stale_temporaries(*target);
-    // Re-read under the lock: another process may have written since.
-    adopt_snapshot(read_whole_file(*target));
+    // Checked again under the lock: another process may have written since.
+    refresh(*target);
     if (state_ == Snapshot::Unreadable || state_ == Snapshot::NoMemory || changed_since_read()) return false;
     bool owner_may_write = state_ == Snapshot::Missing || (ownership_.permissions & S_IWUSR);
     if (!owner_may_write || !write_merged(*target)) return false;

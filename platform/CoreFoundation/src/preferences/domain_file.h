@@ -81,7 +81,10 @@ private:
         NoMemory,    // the file could not be decoded for want of memory
     };
 
-    void refresh();
+    // Reads file (the domain's path, or the target it links to) unless the
+    // snapshot is of the file as it is now.
+    void refresh() { refresh(path_); }
+    void refresh(const std::string &file);
     void adopt_snapshot(FileContent content);
     CFPropertyListRef stored_value(CFStringRef key) const;
     void remember_read(const std::string &key, CFStringRef cf_key);

@@ -73,7 +73,7 @@ void remove_stale_temporaries(const std::string &path);
 // one that hangs) must not stop every other writer for good.
 class DomainLock {
 public:
-    static constexpr std::chrono::milliseconds kLongestWait{1000};
+    static constexpr std::chrono::milliseconds kLongestWait{3000};
 
     explicit DomainLock(const std::string &path, std::chrono::milliseconds longest_wait = kLongestWait);
     ~DomainLock();

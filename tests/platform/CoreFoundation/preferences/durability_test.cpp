@@ -3,6 +3,8 @@
 #include "prefs_test_util.h"
 #include "process.h"
 
+#include <CoreFoundation/CFPreferencesPrivate.h>
+
 #include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -147,6 +149,62 @@ TEST_F(PreferenceFilesTest, ConcurrentWritersOfDifferentKeysBothKeepTheirKey) {
     for (auto &writer : running) ASSERT_EQ(writer.wait(std::chrono::seconds(60)), 0);
     for (int i = 0; i < writers; ++i)
         EXPECT_EQ(int_of(copy_app_value("Key" + std::to_string(i), kDomain).get()), rounds - 1) << i;
+}
+
+CFRef<CFArrayRef> int_array(std::initializer_list<int> items) {
+    std::vector<CFRef<CFNumberRef>> numbers;
+    std::vector<const void *> values;
+    for (int item : items) {
+        numbers.push_back(int_number(item));
+        values.push_back(numbers.back().get());
+    }
+    return CFRef<CFArrayRef>::adopt(
+        CFArrayCreate(nullptr, values.data(), static_cast<CFIndex>(values.size()), &kCFTypeArrayCallBacks));
+}
+
+TEST_F(PreferenceFilesTest, ListWrittenBackOverAnotherWritersChangeIsRefused) {
+    auto other_writer = [&](const std::vector<std::string> &args) {
+        std::vector<std::string> argv{bin_path("defaults"), "write", kDomain};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ASSERT_EQ(run_process(argv, {.env = home.env()}).exit_code, 0);
+    };
+    ASSERT_TRUE(store("List", int_array({1}).get(), kDomain));
+    ASSERT_TRUE(copy_app_value("List", kDomain));
+    other_writer({"List", "-array", "-int", "1", "-int", "2"});
+    // Read-change-write from the older read: refused, nothing written, pending.
+    CFPreferencesSetAppValue(cf("List").get(), int_array({1, 3}).get(), cf(kDomain).get());
+    CFPreferencesSetAppValue(cf("Speed").get(), int_number(4).get(), cf(kDomain).get());
+    EXPECT_FALSE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_NE(read_file(domain_file()).find("<integer>2</integer>"), std::string::npos);
+    EXPECT_EQ(read_file(domain_file()).find("<key>Speed</key>"), std::string::npos) << "nothing is written";
+    EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({1, 3}).get())) << "still pending";
+
+    // Dropped and redone from a fresh read, it is written.
+    _CFPreferencesDiscardPendingValue(cf("List").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+                                      kCFPreferencesAnyHost);
+    EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({1, 2}).get()));
+    CFPreferencesSetAppValue(cf("List").get(), int_array({1, 2, 3}).get(), cf(kDomain).get());
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 4);
+
+    // A list set without being read, and a number set after a read, replace
+    // whatever is stored: they carry nothing of an older read.
+    ASSERT_TRUE(copy_app_value("Speed", kDomain));
+    other_writer({"List", "-array", "-int", "8"});
+    other_writer({"Speed", "-int", "8"});
+    CFPreferencesSetAppValue(cf("List").get(), int_array({5}).get(), cf(kDomain).get());
+    CFPreferencesSetAppValue(cf("Speed").get(), int_number(5).get(), cf(kDomain).get());
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({5}).get()));
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 5);
+
+    // Read as absent, then created by another writer: the same refusal.
+    ASSERT_FALSE(copy_app_value("Fresh", kDomain));
+    other_writer({"Fresh", "-array", "-int", "1"});
+    CFPreferencesSetAppValue(cf("Fresh").get(), int_array({2}).get(), cf(kDomain).get());
+    EXPECT_FALSE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    _CFPreferencesDiscardPendingValue(cf("Fresh").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+                                      kCFPreferencesAnyHost);
 }
 
 }  // namespace
