@@ -85,7 +85,12 @@ CFPropertyListRef DomainFile::stored_value(CFStringRef key) const {
 }
 
 void DomainFile::remember_read(const std::string &key, CFStringRef cf_key) {
-    read_[key] = CFRef<CFPropertyListRef>::retain(stored_value(cf_key));
+    CFPropertyListRef value = stored_value(cf_key);
+    auto known = read_.find(key);
+    if (known == read_.end())
+        read_.emplace(key, CFRef<CFPropertyListRef>::retain(value));
+    else if (known->second.get() != value)
+        known->second = CFRef<CFPropertyListRef>::retain(value);
 }
 
 CFPropertyListRef DomainFile::copy_value(const std::string &key) {
@@ -196,7 +201,10 @@ bool DomainFile::synchronize() {
     if (!lock.held()) return false;
     remove_stale_temporaries(*target);
     // Checked again under the lock: another process may have written since.
+    // A file about to be set aside and replaced is decoded once more first,
+    // so that one failed decode (short of memory, say) never replaces it.
     refresh(*target);
+    if (state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) adopt_snapshot(read_whole_file(*target));
     if (state_ == Snapshot::Unreadable || state_ == Snapshot::NoMemory || changed_since_read()) return false;
     bool owner_may_write = state_ == Snapshot::Missing || (ownership_.permissions & S_IWUSR);
     if (!owner_may_write || !write_merged(*target)) return false;
