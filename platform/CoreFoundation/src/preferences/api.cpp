@@ -39,7 +39,7 @@ CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef applicatio
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     auto name = key_name(key);
     if (!path || !name) return nullptr;
-    return cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { return domain.copy_value(*name); });
+    return cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { return domain.copy_value(*name, key); });
 }
 
 CFDictionaryRef CFPreferencesCopyMultiple(CFArrayRef keysToFetch, CFStringRef applicationID,

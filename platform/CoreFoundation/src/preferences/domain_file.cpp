@@ -93,15 +93,14 @@ void DomainFile::remember_read(const std::string &key, CFStringRef cf_key) {
         known->second = CFRef<CFPropertyListRef>::retain(value);
 }
 
-CFPropertyListRef DomainFile::copy_value(const std::string &key) {
+CFPropertyListRef DomainFile::copy_value(const std::string &key, CFStringRef cf_key) {
     auto change = pending_.find(key);
     if (change != pending_.end()) return CFRef<CFPropertyListRef>(change->second).release();
     refresh();
-    auto cf_key = create_key(key);
-    if (!cf_key || state_ == Snapshot::NoMemory) return nullptr;
-    remember_read(key, cf_key.get());
+    if (state_ == Snapshot::NoMemory) return nullptr;
+    remember_read(key, cf_key);
     // The snapshot is immutable, so its value is handed out shared.
-    return CFRef<CFPropertyListRef>::retain(stored_value(cf_key.get())).release();
+    return CFRef<CFPropertyListRef>::retain(stored_value(cf_key)).release();
 }
 
 CFDictionaryRef DomainFile::copy_values(const std::vector<std::string> *keys) {

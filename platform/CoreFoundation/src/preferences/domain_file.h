@@ -54,7 +54,8 @@ public:
     DomainFile &operator=(const DomainFile &) = delete;
 
     // Owned by the caller; NULL when absent (or removed by a pending change).
-    CFPropertyListRef copy_value(const std::string &key);
+    // cf_key is key as a string value.
+    CFPropertyListRef copy_value(const std::string &key, CFStringRef cf_key);
     // Every key with its value, pending changes applied; only the given
     // keys when keys is not NULL. Owned by the caller; NULL when the domain
     // could not be read for want of memory (never mistaken for empty).
