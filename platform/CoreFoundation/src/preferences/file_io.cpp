@@ -191,7 +191,7 @@ DomainLock::DomainLock(const std::string &path, std::chrono::milliseconds longes
             break;
         }
         std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(1000));
+        pause = std::min(pause * 2, std::chrono::microseconds(500));
     }
     if (!locked) {
         close(fd_);

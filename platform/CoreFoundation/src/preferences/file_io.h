@@ -70,10 +70,12 @@ void remove_stale_temporaries(const std::string &path);
 // An exclusive advisory lock on a domain, held for its lifetime. The lock
 // is a separate file because the data file itself is replaced on write.
 // The wait for it is bounded: a writer stopped while holding the lock (or
-// one that hangs) must not stop every other writer for good.
+// one that hangs) must not stop every other writer for good. The bound is
+// generous because a busy disk makes honest writers hold the lock for
+// seconds, and a write given up on is a change the user may lose.
 class DomainLock {
 public:
-    static constexpr std::chrono::milliseconds kLongestWait{3000};
+    static constexpr std::chrono::milliseconds kLongestWait{10000};
 
     explicit DomainLock(const std::string &path, std::chrono::milliseconds longest_wait = kLongestWait);
     ~DomainLock();

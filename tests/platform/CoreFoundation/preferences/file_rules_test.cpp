@@ -141,7 +141,7 @@ TEST_F(DomainFileRules, StoppedLockHolderMakesSynchronizeFailInBoundedTime) {
 
     auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(store("Speed", int_number(2).get(), kDomain));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 2) << "the change stays pending";
     EXPECT_EQ(read_file(domain_file()).find("<integer>2</integer>"), std::string::npos);
 
