@@ -1,9 +1,11 @@
 // The login items list: GetCountOfLoginItems, AddLoginItemWithPropertiesToUser
-// and RemoveLoginItemAtIndex on stored lists of 10, 1,000 and 10,000
-// records. Each call reads (and Add and Remove write) the whole list, so
-// the cost should grow with the list and no faster. The list keeps its
-// size across iterations: what one call adds or removes is undone outside
-// the timing.
+// and RemoveLoginItemAtIndex on stored lists of 10 to 100,000 records, and
+// the pane's lookup of the helper: the name of every record, one
+// CopyLoginItemPropertyAtIndex each. Add and Remove read and write the whole
+// list, so their cost should grow with the list and no faster; a read of an
+// unchanged file costs the same at any length, so the lookup grows linearly.
+// The list keeps its size across iterations: what one call adds or removes
+// is undone outside the timing.
 #include "LoginItems.h"
 #include "temp_home.h"
 
@@ -94,11 +96,26 @@ void BM_RemoveLoginItemAtIndex(benchmark::State &state) {
     finish(state, listed.count);
 }
 
+// As the pane looks for its helper: every record's name, none matching.
+void BM_NameOfEveryLoginItem(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    for (auto _ : state) {
+        int count = GetCountOfLoginItems(kUser);
+        for (int index = 0; index < count; ++index) {
+            auto name = CFRef<CFStringRef>::adopt(CopyLoginItemPropertyAtIndex(kUser, kLoginItemNameInfo, index));
+            if (!name) state.SkipWithError("a record has no name");
+        }
+    }
+    finish(state, listed.count);
+}
+
 void list_sizes(benchmark::internal::Benchmark *bench) {
-    bench->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond)->Complexity();
+    bench->Arg(10)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Complexity();
 }
 
 BENCHMARK(BM_GetCountOfLoginItems)->Apply(list_sizes);
+BENCHMARK(BM_NameOfEveryLoginItem)->Apply(list_sizes);
 BENCHMARK(BM_AddLoginItemWithPropertiesToUser)->Apply(list_sizes);
 BENCHMARK(BM_RemoveLoginItemAtIndex)->Apply(list_sizes);
 

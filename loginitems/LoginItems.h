@@ -33,10 +33,14 @@ GLISSOR_LOGIN_ITEMS_API int GetCountOfLoginItems(CFStringRef user);
  * arguments are out of range or the record does not hold it. */
 GLISSOR_LOGIN_ITEMS_API CFStringRef CopyLoginItemPropertyAtIndex(CFStringRef user, int property, int index);
 /* Appends a record {Path: path, Hide: hide == 1}. True when the write
- * reached storage. Does not look for an existing entry. */
+ * reached storage. Does not look for an existing entry. When another
+ * program changes the list between this call's read and its write, the
+ * record is appended again to the list as it is then (a few times at most),
+ * so that neither this record nor the other program's change is lost. */
 GLISSOR_LOGIN_ITEMS_API Boolean AddLoginItemWithPropertiesToUser(CFStringRef user, CFStringRef path, int hide);
 /* Removes record index; later records move down. True when the write
- * reached storage. */
+ * reached storage. Redone on the new list, as Add is, when another program
+ * changed the list meanwhile. */
 GLISSOR_LOGIN_ITEMS_API Boolean RemoveLoginItemAtIndex(CFStringRef user, int index);
 /* Diagnostic printers, to standard output. */
 GLISSOR_LOGIN_ITEMS_API Boolean PrintOutLoginItemAtIndex(CFStringRef user, int index);

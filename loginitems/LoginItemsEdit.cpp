@@ -1,6 +1,7 @@
 // Appending and removing login items. Each reads the whole list, changes a
 // mutable copy and writes it all back; records written by others go back
-// unchanged.
+// unchanged, and a list another process wrote in between is read again
+// rather than written over.
 #include "LoginItems.h"
 #include "LoginItemsStore.h"
 
@@ -31,31 +32,43 @@ CFRef<CFDictionaryRef> createRecord(CFStringRef path, CFBooleanRef hide) {
     return CFRef<CFDictionaryRef>::adopt(record.release());
 }
 
+struct NewRecord {
+    CFStringRef path;
+    CFBooleanRef hide;
+};
+
+CFRef<CFArrayRef> appendRecord(CFArrayRef list, void *context) {
+    auto *wanted = static_cast<NewRecord *>(context);
+    auto extended = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, list));
+    if (!extended) return {};
+    auto record = createRecord(wanted->path, wanted->hide);
+    if (!record) return {};
+    CFArrayAppendValue(extended.get(), record.get());
+    return CFRef<CFArrayRef>::adopt(extended.release());
+}
+
+CFRef<CFArrayRef> removeRecord(CFArrayRef list, void *context) {
+    int index = *static_cast<int *>(context);
+    auto shortened = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, list));
+    if (!shortened) return {};
+    // The list may have changed since it was counted.
+    if (index >= CFArrayGetCount(shortened.get())) return {};
+    CFArrayRemoveValueAtIndex(shortened.get(), index);
+    return CFRef<CFArrayRef>::adopt(shortened.release());
+}
+
 }  // namespace
 
 extern "C" Boolean AddLoginItemWithPropertiesToUser(CFStringRef user, CFStringRef path, int hide) {
     CFBooleanRef hideValue = hide == 1 ? kCFBooleanTrue : kCFBooleanFalse;  // only 1 means true
     if (!loginitems::isValidUser(user)) return false;
     if (!path || CFGetTypeID(path) != CFStringGetTypeID()) return false;
-    auto list = copyListToExtend(user);
-    if (!list) return false;
-    auto extended = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, list.get()));
-    if (!extended) return false;
-    auto record = createRecord(path, hideValue);
-    if (!record) return false;
-    CFArrayAppendValue(extended.get(), record.get());
-    return loginitems::writeList(user, extended.get());
+    NewRecord record{path, hideValue};
+    return loginitems::rewriteList(user, copyListToExtend, appendRecord, &record);
 }
 
 extern "C" Boolean RemoveLoginItemAtIndex(CFStringRef user, int index) {
     if (index < 0 || index >= GetCountOfLoginItems(user)) return false;  // an invalid user counts 0
     if (!loginitems::isValidUser(user)) return false;
-    auto list = loginitems::copyListIfPresent(user);
-    if (!list) return false;
-    auto shortened = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, list.get()));
-    if (!shortened) return false;
-    // The list may have changed since it was counted.
-    if (index >= CFArrayGetCount(shortened.get())) return false;
-    CFArrayRemoveValueAtIndex(shortened.get(), index);
-    return loginitems::writeList(user, shortened.get());
+    return loginitems::rewriteList(user, loginitems::copyListIfPresent, removeRecord, &index);
 }

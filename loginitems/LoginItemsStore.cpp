@@ -1,5 +1,11 @@
 #include "LoginItemsStore.h"
 
+#include <CoreFoundation/CFPreferencesPrivate.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
 namespace loginitems {
 namespace {
 
@@ -36,9 +42,42 @@ CFRef<CFArrayRef> copyListIfPresent(CFStringRef user) {
     return CFRef<CFArrayRef>::retain(CFCastIfType<CFArrayRef>(value.get(), CFArrayGetTypeID()));
 }
 
+namespace {
+
+// Enough for a handful of programs changing the list at once.
+constexpr int kAttempts = 12;
+
 Boolean writeList(CFStringRef user, CFArrayRef list) {
     CFPreferencesSetValue(listKey(), list, listDomain(), user, kCFPreferencesAnyHost);
-    return CFPreferencesSynchronize(listDomain(), user, kCFPreferencesAnyHost);
+    if (CFPreferencesSynchronize(listDomain(), user, kCFPreferencesAnyHost)) return true;
+    _CFPreferencesDiscardPendingValue(listKey(), listDomain(), user, kCFPreferencesAnyHost);
+    return false;
+}
+
+// A short random pause, longer with each attempt, so that writers that
+// collided do not collide again in step.
+void pauseBeforeAttempt(int attempt) {
+    thread_local std::minstd_rand random(std::random_device{}());
+    std::uniform_int_distribution<int> micros(0, 500 * attempt);
+    std::this_thread::sleep_for(std::chrono::microseconds(micros(random)));
+}
+
+}  // namespace
+
+Boolean rewriteList(CFStringRef user, ListReader read, ListChange change, void *context) {
+    auto list = read(user);
+    for (int attempt = 1; list; ++attempt) {
+        auto changed = change(list.get(), context);
+        if (!changed) return false;
+        if (writeList(user, changed.get())) return true;
+        // Refused because the list changed since it was read, or failed for
+        // another reason; only the first is worth another attempt.
+        auto now = read(user);
+        if (!now || attempt == kAttempts || CFEqual(now.get(), list.get())) return false;
+        list = now;
+        pauseBeforeAttempt(attempt);
+    }
+    return false;
 }
 
 }  // namespace loginitems

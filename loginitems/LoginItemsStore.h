@@ -26,7 +26,13 @@ struct StoredList {
 StoredList copyStoredList(CFStringRef user);
 // The stored list when it is an array, else NULL.
 CFRef<CFArrayRef> copyListIfPresent(CFStringRef user);
-// Writes the whole list back and synchronizes; the synchronize's result.
-Boolean writeList(CFStringRef user, CFArrayRef list);
+// Makes the new list from a list read by read (NULL: give up), writes it
+// back whole and synchronizes. When another process wrote the list between
+// the read and the write, the write is refused: the change is dropped, and
+// made again from the list as it is now, a few times. True when a change
+// reached storage; on false nothing of it stays pending.
+using ListReader = CFRef<CFArrayRef> (*)(CFStringRef user);
+using ListChange = CFRef<CFArrayRef> (*)(CFArrayRef list, void *context);
+Boolean rewriteList(CFStringRef user, ListReader read, ListChange change, void *context);
 
 }  // namespace loginitems

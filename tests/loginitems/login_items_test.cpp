@@ -5,6 +5,14 @@
 #include <CFRef.h>
 #include <CoreFoundation/CFTesting.h>
 
+#include "process.h"
+
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
+
 using namespace glissor_test;
 
 namespace {
@@ -238,6 +246,47 @@ TEST_F(LoginItems, AllocationFailureAnywhereInAddOrRemoveLeavesTheListAsItWas) {
         ASSERT_LT(nth, 200) << "Remove never succeeded";
     }
     EXPECT_EQ(property(kLoginItemPathInfo, 0), "/Second.app");
+}
+
+// Several programs adding at once: each Add that returned true is in the
+// list afterwards, once. The home is in memory when the machine has a
+// tmpfs: the race is the subject here, not how long fsync takes.
+TEST_F(LoginItems, ConcurrentAddersLoseNoRecordTheyWereToldWasStored) {
+    std::optional<ScopedEnv> in_memory;
+    if (std::filesystem::is_directory("/dev/shm")) in_memory.emplace("TMPDIR", "/dev/shm");
+    TempHome racing_home;
+    const std::string racing_list = racing_home.preferences_dir() + "/loginwindow.plist";
+#ifdef GLISSOR_SANITIZED
+    const int adds = 40;  // each Add is many times slower under the sanitizers
+#else
+    const int adds = 200;
+#endif
+    for (int writers : {2, 4}) {
+        SCOPED_TRACE(std::to_string(writers) + " writers");
+        std::filesystem::remove(racing_list);
+        std::vector<ProcessResult> results(static_cast<size_t>(writers));
+        std::vector<std::thread> running;
+        for (int w = 0; w < writers; ++w)
+            running.emplace_back([&, w] {
+                results[static_cast<size_t>(w)] = run_process(
+                    {LOGIN_ITEMS_PROBE, "add", "w" + std::to_string(w), std::to_string(adds)},
+                    {.env = racing_home.env(), .timeout = std::chrono::seconds(90)});
+            });
+        for (auto &thread : running) thread.join();
+
+        std::multiset<std::string> stored;
+        for (int i = 0, count = GetCountOfLoginItems(user); i < count; ++i)
+            stored.insert(property(kLoginItemPathInfo, i));
+        size_t reported = 0;
+        for (const auto &result : results) {
+            ASSERT_EQ(result.exit_code, 0) << result.err;
+            std::istringstream lines(result.out);
+            for (std::string path; std::getline(lines, path); ++reported)
+                EXPECT_EQ(stored.count(path), 1u) << path << " was reported stored";
+        }
+        EXPECT_EQ(stored.size(), reported) << "the list holds records no Add reported";
+        EXPECT_GT(reported, static_cast<size_t>(writers * adds / 2)) << "most Adds should get through";
+    }
 }
 
 }  // namespace

@@ -102,7 +102,8 @@ bool is_linker_marker(const std::string &name) { return name == "_edata" || name
 TEST(Deliverables, EveryFrameworkLibraryExportsOnlyItsApi) {
     const std::string lib = GLISSOR_LIB_DIR;
     const std::vector<std::pair<std::string, std::vector<std::string>>> libraries = {
-        {lib + "/libCoreFoundation.so", {"CF", "kCF", "__CFStringMakeConstantString", "cfplist::"}},
+        {lib + "/libCoreFoundation.so",
+         {"CF", "kCF", "__CFStringMakeConstantString", "cfplist::", "_CFPreferencesDiscardPendingValue"}},
         {lib + "/libIOKit.so", {"NX", "IOHID"}},
         {lib + "/libAppKit.so",
          {"NS", "typeinfo for NS", "typeinfo name for NS", "vtable for NS", "guard variable for NS"}},

@@ -57,9 +57,15 @@ private:
 // Fails the test when it ends with more live values than it started with.
 class LiveValueTest : public ::testing::Test {
 protected:
-    void SetUp() override { live_at_start_ = CFTestingLiveValueCount(); }
+    // The preference service keeps the files it read between calls; that
+    // is no leak, so it is dropped before counting.
+    void SetUp() override {
+        CFTestingForgetPreferenceCaches();
+        live_at_start_ = CFTestingLiveValueCount();
+    }
     void TearDown() override { expect_no_leak(); }
     void expect_no_leak() const {
+        CFTestingForgetPreferenceCaches();
         EXPECT_EQ(CFTestingLiveValueCount(), live_at_start_) << "values leaked or over-released";
     }
 

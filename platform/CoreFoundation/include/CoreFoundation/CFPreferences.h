@@ -5,7 +5,8 @@
  * file. Set records a change that stays pending in this process until
  * Synchronize writes it; Copy sees this process's pending changes first,
  * then the file as it is now. Values returned by Copy are owned by the
- * caller. See docs/platform.md for the files and their locking.
+ * caller; values read from the file are immutable and may be shared with
+ * other callers. See docs/platform.md for the files and their locking.
  */
 #ifndef CF_PREFERENCES_H
 #define CF_PREFERENCES_H
@@ -45,7 +46,9 @@ CF_EXPORT void CFPreferencesSetMultiple(CFDictionaryRef keysToSet, CFArrayRef ke
                                         CFStringRef applicationID, CFStringRef userName,
                                         CFStringRef hostName);
 /* Writes the pending changes of the domain in that scope. False when they
- * did not reach storage; they then stay pending. */
+ * did not reach storage; they then stay pending. Also false, writing
+ * nothing, when a key read here and set to an array or dictionary has been
+ * changed in the file by another process since it was read. */
 CF_EXPORT Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName,
                                            CFStringRef hostName);
 /* The domain's keys, or NULL when it holds none. Caller owns it. */

@@ -4,6 +4,8 @@
 #include "string_internal.h"
 
 #include <CFRef.h>
+#include <CoreFoundation/CFPreferencesPrivate.h>
+#include <CoreFoundation/CFTesting.h>
 
 #include <optional>
 #include <string>
@@ -37,25 +39,20 @@ CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef applicatio
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     auto name = key_name(key);
     if (!path || !name) return nullptr;
-    return cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { return domain.copy_value(*name); });
+    return cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { return domain.copy_value(*name, key); });
 }
 
 CFDictionaryRef CFPreferencesCopyMultiple(CFArrayRef keysToFetch, CFStringRef applicationID,
                                           CFStringRef userName, CFStringRef hostName) {
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     if (!path) return nullptr;
-    auto all = CFRef<CFDictionaryRef>::adopt(
-        cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.copy_all(); }));
-    if (!all || !keysToFetch) return all.release();
-    auto chosen = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
-        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-    if (!chosen) return nullptr;
-    for (CFIndex i = 0, count = CFArrayGetCount(keysToFetch); i < count; ++i) {
-        const void *key = CFArrayGetValueAtIndex(keysToFetch, i);
-        if (const void *value = CFDictionaryGetValue(all.get(), key))
-            CFDictionarySetValue(chosen.get(), key, value);
-    }
-    return chosen.release();
+    if (!keysToFetch)
+        return cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.copy_values(nullptr); });
+    std::vector<std::string> names;
+    for (CFIndex i = 0, count = CFArrayGetCount(keysToFetch); i < count; ++i)
+        if (auto name = key_name(static_cast<CFStringRef>(CFArrayGetValueAtIndex(keysToFetch, i))))
+            names.push_back(*name);
+    return cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { return domain.copy_values(&names); });
 }
 
 CFArrayRef CFPreferencesCopyKeyList(CFStringRef applicationID, CFStringRef userName,
@@ -96,6 +93,14 @@ void CFPreferencesSetMultiple(CFDictionaryRef keysToSet, CFArrayRef keysToRemove
     }
 }
 
+void _CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID, CFStringRef userName,
+                                       CFStringRef hostName) {
+    auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
+    auto name = key_name(key);
+    if (!path || !name) return;
+    cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { domain.discard_change(*name); });
+}
+
 Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName, CFStringRef hostName) {
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     if (!path) return false;
@@ -113,5 +118,7 @@ void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFString
 Boolean CFPreferencesAppSynchronize(CFStringRef applicationID) {
     return CFPreferencesSynchronize(applicationID, kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
 }
+
+void CFTestingForgetPreferenceCaches(void) { cfprefs::forget_cached_files(); }
 
 }  // extern "C"

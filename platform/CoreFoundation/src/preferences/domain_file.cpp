@@ -1,133 +1,192 @@
 #include "preferences/domain_file.h"
 
-#include "property_list_internal.h"
+#include "property_list_codec.h"
+#include "string_internal.h"
 
-#include <CFRef.h>
-
-#include <cstdlib>
+#include <sys/stat.h>
 
 namespace cfprefs {
 namespace {
 
-// The dictionary the bytes hold, or NULL when they are not a property
-// list with a dictionary at its top.
-plist_t parse_dictionary(const std::string &bytes) {
-    if (bytes.empty() || bytes.size() > UINT32_MAX) return nullptr;
-    plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    if (root && plist_get_node_type(root) != PLIST_DICT) {
-        plist_free(root);
-        root = nullptr;
-    }
-    return root;
+CFRef<CFStringRef> create_key(const std::string &key) {
+    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, key.c_str(), kCFStringEncodingUTF8));
 }
 
-CFStringRef create_key(const std::string &key) {
-    return CFStringCreateWithCString(kCFAllocatorDefault, key.c_str(), kCFStringEncodingUTF8);
+bool is_container(CFTypeRef value) {
+    if (!value) return false;
+    CFTypeID type = CFGetTypeID(value);
+    return type == CFArrayGetTypeID() || type == CFDictionaryGetTypeID();
+}
+
+std::string directory_of(const std::string &path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
 
 DomainFile::DomainFile(std::string path) : path_(std::move(path)) {}
 
-DomainFile::~DomainFile() {
-    clear_pending();
-    if (snapshot_) plist_free(snapshot_);
-}
-
 void DomainFile::adopt_snapshot(FileContent content) {
-    if (snapshot_) plist_free(snapshot_);
-    snapshot_ = nullptr;
-    snapshot_missing_ = content.status == ReadStatus::Missing;
-    snapshot_unreadable_ = content.status == ReadStatus::Failed;
-    snapshot_corrupt_ = false;
+    snapshot_ = {};
     identity_ = content.identity;
-    if (content.status != ReadStatus::Read) return;
-    snapshot_ = parse_dictionary(content.bytes);
-    // An empty file holds nothing worth keeping; anything else that does
-    // not parse is kept aside before it is replaced.
-    snapshot_corrupt_ = !snapshot_ && !content.bytes.empty();
+    ownership_ = content.ownership;
+    if (content.status == ReadStatus::Missing) {
+        state_ = Snapshot::Missing;
+        return;
+    }
+    if (content.status == ReadStatus::Failed) {
+        state_ = Snapshot::Unreadable;
+        return;
+    }
+    // An empty file holds nothing worth keeping.
+    if (content.bytes.empty()) {
+        state_ = Snapshot::Whole;
+        return;
+    }
+    auto decoded = cfplist::decode_domain(content.bytes.data(), content.bytes.size());
+    snapshot_ = CFRef<CFDictionaryRef>::adopt(decoded.dictionary);
+    switch (decoded.status) {
+    case cfplist::DecodeStatus::Ok:
+        state_ = decoded.omitted_entries > 0 ? Snapshot::Partial : Snapshot::Whole;
+        break;
+    case cfplist::DecodeStatus::NoMemory:
+        // Nothing wrong with the file: it must not be replaced.
+        state_ = Snapshot::NoMemory;
+        break;
+    default:
+        state_ = Snapshot::Corrupt;
+        break;
+    }
 }
 
-void DomainFile::refresh() {
-    auto now = identity_of(path_);
-    if (!now && snapshot_missing_) return;
-    if (now && !snapshot_missing_ && !snapshot_unreadable_ && *now == identity_) return;
-    adopt_snapshot(read_whole_file(path_));
+void DomainFile::refresh(const std::string &file) {
+    auto now = identity_of(file);
+    switch (state_) {
+    case Snapshot::Missing:
+        if (!now) return;
+        break;
+    case Snapshot::Whole:
+    case Snapshot::Partial:
+    case Snapshot::Corrupt:
+        if (now && *now == identity_) return;
+        break;
+    case Snapshot::Unread:
+    case Snapshot::Unreadable:
+    case Snapshot::NoMemory:
+        break;
+    }
+    adopt_snapshot(read_whole_file(file));
 }
 
-CFPropertyListRef DomainFile::copy_value(const std::string &key) {
+CFPropertyListRef DomainFile::stored_value(CFStringRef key) const {
+    return snapshot_ && key ? CFDictionaryGetValue(snapshot_.get(), key) : nullptr;
+}
+
+void DomainFile::remember_read(const std::string &key, CFStringRef cf_key) {
+    CFPropertyListRef value = stored_value(cf_key);
+    auto known = read_.find(key);
+    if (known == read_.end())
+        read_.emplace(key, CFRef<CFPropertyListRef>::retain(value));
+    else if (known->second.get() != value)
+        known->second = CFRef<CFPropertyListRef>::retain(value);
+}
+
+CFPropertyListRef DomainFile::copy_value(const std::string &key, CFStringRef cf_key) {
     auto change = pending_.find(key);
-    if (change != pending_.end())
-        return change->second.value ? CFRetain(change->second.value) : nullptr;
+    if (change != pending_.end()) return CFRef<CFPropertyListRef>(change->second).release();
     refresh();
-    if (!snapshot_) return nullptr;
-    plist_t node = plist_dict_get_item(snapshot_, key.c_str());
-    return node ? _CFPropertyListCreateFromNode(node, kCFPropertyListImmutable) : nullptr;
+    if (state_ == Snapshot::NoMemory) return nullptr;
+    remember_read(key, cf_key);
+    // The snapshot is immutable, so its value is handed out shared.
+    return CFRef<CFPropertyListRef>::retain(stored_value(cf_key)).release();
 }
 
-// Adds every entry of the dictionary node to into; false when a value
-// could not be made.
-static bool add_entries(plist_t dictionary, CFMutableDictionaryRef into) {
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(dictionary, &iter);
-    bool complete = true;
-    for (;;) {
-        char *name = nullptr;
-        plist_t node = nullptr;
-        plist_dict_next_item(dictionary, iter, &name, &node);
-        if (!name) break;
-        auto key = CFRef<CFStringRef>::adopt(create_key(name));
-        free(name);
-        auto value = CFRef<CFPropertyListRef>::adopt(
-            _CFPropertyListCreateFromNode(node, kCFPropertyListImmutable));
-        if (!key || !value) {
-            complete = false;
-            break;
+CFDictionaryRef DomainFile::copy_values(const std::vector<std::string> *keys) {
+    refresh();
+    if (state_ == Snapshot::NoMemory) return nullptr;
+    auto all = merged_with_pending();
+    if (!all) return nullptr;
+    if (!keys) {
+        if (snapshot_) {
+            CFIndex count = CFDictionaryGetCount(snapshot_.get());
+            std::vector<const void *> names(static_cast<size_t>(count));
+            CFDictionaryGetKeysAndValues(snapshot_.get(), names.data(), nullptr);
+            for (const void *name : names) {
+                auto cf_key = static_cast<CFStringRef>(name);
+                remember_read(_CFStringGetUTF8(cf_key), cf_key);
+            }
         }
-        CFDictionarySetValue(into, key.get(), value.get());
+        return all.release();
     }
-    free(iter);
-    return complete;
-}
-
-CFDictionaryRef DomainFile::copy_all() {
-    refresh();
-    auto all = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+    auto chosen = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-    if (!all || (snapshot_ && !add_entries(snapshot_, all.get()))) return nullptr;
-    for (const auto &[name, change] : pending_) {
-        auto key = CFRef<CFStringRef>::adopt(create_key(name));
-        if (!key) return nullptr;
-        if (change.value)
-            CFDictionarySetValue(all.get(), key.get(), change.value);
-        else
-            CFDictionaryRemoveValue(all.get(), key.get());
+    if (!chosen) return nullptr;
+    for (const auto &key : *keys) {
+        auto cf_key = create_key(key);
+        if (!cf_key) return nullptr;
+        if (!pending_.count(key)) remember_read(key, cf_key.get());
+        if (const void *value = CFDictionaryGetValue(all.get(), cf_key.get()))
+            CFDictionarySetValue(chosen.get(), cf_key.get(), value);
     }
-    return all.release();
+    return chosen.release();
 }
 
 void DomainFile::set_value(const std::string &key, CFPropertyListRef value) {
-    auto existing = pending_.find(key);
-    if (existing != pending_.end() && existing->second.value) CFRelease(existing->second.value);
-    pending_[key] = Pending{value ? CFRetain(value) : nullptr};
+    pending_[key] = CFRef<CFPropertyListRef>::retain(value);
 }
 
-plist_t DomainFile::merged_with_pending(plist_t base) const {
-    plist_t merged = base ? plist_copy(base) : plist_new_dict();
-    for (const auto &[name, change] : pending_) {
-        if (!change.value) {
-            plist_dict_remove_item(merged, name.c_str());
-            continue;
-        }
-        plist_t node = _CFPropertyListCreateNode(change.value);
-        if (!node) {
-            plist_free(merged);
-            return nullptr;
-        }
-        plist_dict_set_item(merged, name.c_str(), node);
+void DomainFile::discard_change(const std::string &key) { pending_.erase(key); }
+
+void DomainFile::forget_cache() {
+    snapshot_ = {};
+    state_ = Snapshot::Unread;
+    read_.clear();
+}
+
+// The snapshot as a new mutable dictionary with the pending changes applied;
+// the values are shared. NULL when out of memory.
+CFRef<CFMutableDictionaryRef> DomainFile::merged_with_pending() const {
+    auto merged = CFRef<CFMutableDictionaryRef>::adopt(
+        snapshot_ ? CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, snapshot_.get())
+                  : CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                              &kCFTypeDictionaryValueCallBacks));
+    if (!merged) return {};
+    for (const auto &[name, value] : pending_) {
+        auto key = create_key(name);
+        if (!key) return {};
+        if (value)
+            CFDictionarySetValue(merged.get(), key.get(), value.get());
+        else
+            CFDictionaryRemoveValue(merged.get(), key.get());
     }
     return merged;
+}
+
+// Whether a container about to be written back was read from a value the
+// file no longer holds.
+bool DomainFile::changed_since_read() const {
+    for (const auto &[name, value] : pending_) {
+        auto read = read_.find(name);
+        if (read == read_.end() || !is_container(value.get())) continue;
+        auto key = create_key(name);
+        if (!key) return true;
+        CFPropertyListRef now = stored_value(key.get());
+        CFPropertyListRef then = read->second.get();
+        if (now == then) continue;
+        if (!now || !then || !CFEqual(now, then)) return true;
+    }
+    return false;
+}
+
+bool DomainFile::write_merged(const std::string &target) {
+    auto merged = merged_with_pending();
+    std::string bytes;
+    if (!merged || !cfplist::encode_for_file(merged.get(), bytes)) return false;
+    bool replaces_file = state_ != Snapshot::Missing;
+    if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target)) return false;
+    return replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
 }
 
 bool DomainFile::synchronize() {
@@ -135,34 +194,25 @@ bool DomainFile::synchronize() {
         refresh();
         return true;
     }
-    std::string dir = path_.substr(0, path_.rfind('/'));
-    if (!make_directories(dir)) return false;
-    DomainLock lock(path_);
+    auto target = write_target_of(path_);
+    if (!target || !make_directories(directory_of(*target))) return false;
+    DomainLock lock(*target);
     if (!lock.held()) return false;
-    remove_stale_temporaries(path_);
-    // Re-read under the lock: another process may have written since.
-    adopt_snapshot(read_whole_file(path_));
-    if (snapshot_unreadable_) return false;
-    if (snapshot_corrupt_ && !keep_aside(path_)) return false;
-    plist_t merged = merged_with_pending(snapshot_);
-    if (!merged) return false;
-    std::string bytes = _CFPropertyListCopyXMLText(merged);
-    if (bytes.empty() || !replace_file_atomically(path_, bytes)) {
-        plist_free(merged);
-        return false;
-    }
-    if (snapshot_) plist_free(snapshot_);
-    snapshot_ = merged;
-    snapshot_missing_ = snapshot_corrupt_ = snapshot_unreadable_ = false;
-    if (auto written = identity_of(path_)) identity_ = *written;
-    clear_pending();
-    return true;
-}
-
-void DomainFile::clear_pending() {
-    for (auto &[name, change] : pending_)
-        if (change.value) CFRelease(change.value);
+    remove_stale_temporaries(*target);
+    // Checked again under the lock: another process may have written since.
+    // A file about to be set aside and replaced is decoded once more first,
+    // so that one failed decode (short of memory, say) never replaces it.
+    refresh(*target);
+    if (state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) adopt_snapshot(read_whole_file(*target));
+    if (state_ == Snapshot::Unreadable || state_ == Snapshot::NoMemory || changed_since_read()) return false;
+    bool owner_may_write = state_ == Snapshot::Missing || (ownership_.permissions & S_IWUSR);
+    if (!owner_may_write || !write_merged(*target)) return false;
+    for (const auto &[name, value] : pending_) read_.erase(name);
     pending_.clear();
+    // Read back lazily: the file now holds only validated values.
+    snapshot_ = {};
+    state_ = Snapshot::Unread;
+    return true;
 }
 
 }  // namespace cfprefs

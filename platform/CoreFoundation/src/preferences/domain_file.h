@@ -1,19 +1,45 @@
 // One preference domain in one scope, backed by one property-list file.
 //
-// The file is the truth; this object holds the last version read (checked
-// against the file's identity on every access, so another process's write
-// is seen at once) and this process's pending changes.
+// The file is the truth; this object holds the last version read, as the
+// immutable dictionary the codec made of it, and this process's pending
+// changes. Every access checks the file's identity, so another process's
+// write is seen at once, and an unchanged file is not read again: the
+// values handed out are the snapshot's own, shared (retained, never
+// copied), which is what makes reading a long list cheap.
 //
-// Missing file: an empty domain, no error. Unparsable file (or one whose
-// top level is not a dictionary): read as empty, and kept aside under a
-// new name before a write replaces it, so it is never silently destroyed.
-// Unreadable file: read as empty, and never overwritten: synchronize fails.
+// What a file at the domain's path reads as:
+// - missing: an empty domain, no error;
+// - unparsable, not a dictionary at the top, or beyond the codec's limits:
+//   empty, and kept aside under a new name before a write replaces it, so
+//   it is never silently destroyed;
+// - readable except for some top-level entries whose own value is beyond
+//   the codec's limits (nested too deep, say): the other entries read, and
+//   the whole file is kept aside before a write replaces it, so the left-out
+//   values survive there;
+// - not a regular file (FIFO, device, directory), or unreadable: empty, and
+//   never overwritten: synchronize fails. Nothing blocks on a FIFO.
+//
+// Writing:
+// - a symbolic link at the path stays a link: the write replaces its final
+//   target; a dangling link is not written through (synchronize fails);
+// - the rewritten file keeps the permissions (and, for root, the owner) of
+//   the one it replaces; a file its owner may not write is never replaced;
+// - the domain lock is waited for a bounded time, then synchronize fails.
+//
+// Concurrent writers: a key whose stored value was read here, and which is
+// then set to an array or a dictionary (the read-change-write of a list),
+// is written only if the file still holds the value read. Otherwise
+// synchronize fails, writes nothing and keeps the change pending; the
+// caller discards it, reads again and redoes its change. A container is
+// the one value that can carry another writer's change away when written
+// back; a scalar or a removal replaces the whole value, and so does a key
+// set without being read (a blind write), so those are always written.
 #pragma once
 
 #include "preferences/file_io.h"
 
+#include <CFRef.h>
 #include <CoreFoundation/CoreFoundation.h>
-#include <plist/plist.h>
 
 #include <map>
 #include <string>
@@ -24,38 +50,60 @@ namespace cfprefs {
 class DomainFile {
 public:
     explicit DomainFile(std::string path);
-    ~DomainFile();
     DomainFile(const DomainFile &) = delete;
     DomainFile &operator=(const DomainFile &) = delete;
 
     // Owned by the caller; NULL when absent (or removed by a pending change).
-    CFPropertyListRef copy_value(const std::string &key);
-    // Every key with its value, pending changes applied. Owned by the caller.
-    CFDictionaryRef copy_all();
+    // cf_key is key as a string value.
+    CFPropertyListRef copy_value(const std::string &key, CFStringRef cf_key);
+    // Every key with its value, pending changes applied; only the given
+    // keys when keys is not NULL. Owned by the caller; NULL when the domain
+    // could not be read for want of memory (never mistaken for empty).
+    CFDictionaryRef copy_values(const std::vector<std::string> *keys);
     // value NULL: remove. Retained until synchronized.
     void set_value(const std::string &key, CFPropertyListRef value);
+    // Forgets this process's pending change of key.
+    void discard_change(const std::string &key);
     // Writes pending changes under the domain lock, merged into the file as
     // it is now. False when they did not reach storage; they stay pending.
     bool synchronize();
+    // Lets go of the cached file contents and what was read; the next
+    // access reads the file again. Pending changes stay.
+    void forget_cache();
 
 private:
-    struct Pending {
-        CFPropertyListRef value;  // owned; NULL means remove
+    enum class Snapshot {
+        Unread,      // nothing read yet, or the file was just rewritten
+        Missing,     // no file: an empty domain
+        Whole,       // every entry read
+        Partial,     // some entries left out (beyond the codec's limits)
+        Corrupt,     // not a domain: read as empty, kept aside on write
+        Unreadable,  // not a regular file, or not readable: never overwritten
+        NoMemory,    // the file could not be decoded for want of memory
     };
 
-    void refresh();
+    // Reads file (the domain's path, or the target it links to) unless the
+    // snapshot is of the file as it is now.
+    void refresh() { refresh(path_); }
+    void refresh(const std::string &file);
     void adopt_snapshot(FileContent content);
-    plist_t merged_with_pending(plist_t base) const;
-    void clear_pending();
+    CFPropertyListRef stored_value(CFStringRef key) const;
+    void remember_read(const std::string &key, CFStringRef cf_key);
+    bool changed_since_read() const;
+    CFRef<CFMutableDictionaryRef> merged_with_pending() const;
+    bool write_merged(const std::string &target);
 
     std::string path_;
-    plist_t snapshot_ = nullptr;  // the dictionary last read, owned
-    bool snapshot_corrupt_ = false;
-    bool snapshot_unreadable_ = false;
-    bool snapshot_missing_ = true;
+    Snapshot state_ = Snapshot::Unread;
+    CFRef<CFDictionaryRef> snapshot_;  // the dictionary last read; NULL when none
     FileIdentity identity_;
+    FileOwnership ownership_;
     // Ordered by key so that what is written does not depend on call order.
-    std::map<std::string, Pending> pending_;
+    // A NULL value means remove.
+    std::map<std::string, CFRef<CFPropertyListRef>> pending_;
+    // The stored value each key had when it was last read here (NULL:
+    // absent), to tell at synchronize whether another writer changed it.
+    std::map<std::string, CFRef<CFPropertyListRef>> read_;
 };
 
 }  // namespace cfprefs

@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 namespace cfprefs {
@@ -66,15 +70,24 @@ std::optional<FileIdentity> identity_of(const std::string &path) {
 
 FileContent read_whole_file(const std::string &path) {
     FileContent content;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // Looked at before opening: opening a FIFO waits for a writer, and
+    // opening a device may do something to it.
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
         content.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
         return content;
     }
-    struct stat info;
     content.status = ReadStatus::Failed;
+    if (!S_ISREG(info.st_mode)) return content;
+    // Non-blocking in case the path was swapped for a FIFO since.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) content.status = ReadStatus::Missing;
+        return content;
+    }
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         content.identity = identity_from(info);
+        content.ownership = {static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid};
         content.bytes.resize(static_cast<size_t>(info.st_size));
         size_t done = 0;
         while (done < content.bytes.size()) {
@@ -90,6 +103,14 @@ FileContent read_whole_file(const std::string &path) {
     return content;
 }
 
+std::optional<std::string> write_target_of(const std::string &path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return std::nullopt;
+    return std::string(resolved);
+}
+
 bool make_directories(const std::string &dir) {
     struct stat info;
     if (stat(dir.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
@@ -98,14 +119,27 @@ bool make_directories(const std::string &dir) {
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-bool replace_file_atomically(const std::string &path, const std::string &bytes) {
+namespace {
+
+// The kept permissions and owner on the new file. Only root can give a
+// file to another owner; anyone else keeps their own and carries on.
+bool give_ownership(int fd, const std::optional<FileOwnership> &keep) {
+    if (!keep) return true;
+    if (geteuid() == 0 && fchown(fd, keep->owner, keep->group) != 0) return false;
+    return fchmod(fd, keep->permissions) == 0;
+}
+
+}  // namespace
+
+bool replace_file_atomically(const std::string &path, const std::string &bytes,
+                             const std::optional<FileOwnership> &keep) {
     std::string dir = directory_of(path);
     std::string pattern = dir + "/" + temporary_prefix(path) + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    bool written = write_all(fd, bytes) && fsync(fd) == 0;
+    bool written = give_ownership(fd, keep) && write_all(fd, bytes) && fsync(fd) == 0;
     written = close(fd) == 0 && written;
     if (!written || rename(name.data(), path.c_str()) != 0) {
         unlink(name.data());
@@ -142,15 +176,26 @@ void remove_stale_temporaries(const std::string &path) {
     closedir(listing);
 }
 
-DomainLock::DomainLock(const std::string &path) {
+DomainLock::DomainLock(const std::string &path, std::chrono::milliseconds longest_wait) {
     std::string lock_path = directory_of(path) + "/." + file_name_of(path) + ".lock";
-    fd_ = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Never through a link, and never blocking on whatever else was put there.
+    fd_ = open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0) {
-        if (errno == EINTR) continue;
+    struct stat info;
+    bool locked = fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    auto deadline = std::chrono::steady_clock::now() + longest_wait;
+    auto pause = std::chrono::microseconds(100);
+    while (locked && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+            locked = false;
+            break;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(500));
+    }
+    if (!locked) {
         close(fd_);
         fd_ = -1;
-        return;
     }
 }
 

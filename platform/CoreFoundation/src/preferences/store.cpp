@@ -26,4 +26,9 @@ DomainFile &domain_for_path_locked(const std::string &path) {
     return *slot;
 }
 
+void forget_cached_files() {
+    std::lock_guard<std::mutex> guard(store_mutex());
+    for (auto &[path, domain] : domains()) domain->forget_cache();
+}
+
 }  // namespace cfprefs

@@ -16,6 +16,9 @@ auto with_domain(const std::string &path, Work work) -> decltype(work(std::declv
 DomainFile &domain_for_path_locked(const std::string &path);
 std::mutex &store_mutex();
 
+// Every domain lets go of its cached file contents (pending changes stay).
+void forget_cached_files();
+
 template <typename Work>
 auto with_domain(const std::string &path, Work work) -> decltype(work(std::declval<DomainFile &>())) {
     std::lock_guard<std::mutex> guard(store_mutex());

@@ -3,6 +3,8 @@
 #include "prefs_test_util.h"
 #include "process.h"
 
+#include <CoreFoundation/CFPreferencesPrivate.h>
+
 #include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -106,19 +108,29 @@ TEST_F(PreferenceFilesTest, UnwritableDirectoryFailsTheSynchronizeAndKeepsTheCha
         ::testing::ExitedWithCode(0), "");
 }
 
+// The inode of the file, 0 when there is none: each write replaces it.
+ino_t inode_of(const std::string &file) {
+    struct stat info {};
+    return stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
 // How long a fresh writer takes to replace the file for the first time:
-// the kills below land around that moment, mid-write as often as not.
+// the kills below land around that moment, mid-write as often as not. A
+// write over an existing file reads and merges it first, so that is timed
+// when the file is there.
 std::chrono::microseconds time_to_first_write(const TempHome &home, const std::string &file) {
+    ino_t before = inode_of(file);
     auto started = std::chrono::steady_clock::now();
     BackgroundProcess writer({PREFERENCES_PROBE, "write-loop", kDomain, "Big"}, home.env());
-    while (!file_exists(file) && std::chrono::steady_clock::now() - started < std::chrono::seconds(10))
+    while (inode_of(file) == before && std::chrono::steady_clock::now() - started < std::chrono::seconds(10))
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
 }
 
 TEST_F(PreferenceFilesTest, WriterKilledAtRandomMomentsNeverLeavesATornFile) {
-    auto first_write = time_to_first_write(home, domain_file());
+    time_to_first_write(home, domain_file());
     ASSERT_TRUE(parses_as_dictionary(domain_file()));
+    auto first_write = time_to_first_write(home, domain_file());
     std::mt19937 random(7);
     std::uniform_int_distribution<long> delay_us(first_write.count() / 2, first_write.count() * 2 + 20000);
     int rounds_that_wrote = 0;
@@ -147,6 +159,62 @@ TEST_F(PreferenceFilesTest, ConcurrentWritersOfDifferentKeysBothKeepTheirKey) {
     for (auto &writer : running) ASSERT_EQ(writer.wait(std::chrono::seconds(60)), 0);
     for (int i = 0; i < writers; ++i)
         EXPECT_EQ(int_of(copy_app_value("Key" + std::to_string(i), kDomain).get()), rounds - 1) << i;
+}
+
+CFRef<CFArrayRef> int_array(std::initializer_list<int> items) {
+    std::vector<CFRef<CFNumberRef>> numbers;
+    std::vector<const void *> values;
+    for (int item : items) {
+        numbers.push_back(int_number(item));
+        values.push_back(numbers.back().get());
+    }
+    return CFRef<CFArrayRef>::adopt(
+        CFArrayCreate(nullptr, values.data(), static_cast<CFIndex>(values.size()), &kCFTypeArrayCallBacks));
+}
+
+TEST_F(PreferenceFilesTest, ListWrittenBackOverAnotherWritersChangeIsRefused) {
+    auto other_writer = [&](const std::vector<std::string> &args) {
+        std::vector<std::string> argv{bin_path("defaults"), "write", kDomain};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ASSERT_EQ(run_process(argv, {.env = home.env()}).exit_code, 0);
+    };
+    ASSERT_TRUE(store("List", int_array({1}).get(), kDomain));
+    ASSERT_TRUE(copy_app_value("List", kDomain));
+    other_writer({"List", "-array", "-int", "1", "-int", "2"});
+    // Read-change-write from the older read: refused, nothing written, pending.
+    CFPreferencesSetAppValue(cf("List").get(), int_array({1, 3}).get(), cf(kDomain).get());
+    CFPreferencesSetAppValue(cf("Speed").get(), int_number(4).get(), cf(kDomain).get());
+    EXPECT_FALSE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_NE(read_file(domain_file()).find("<integer>2</integer>"), std::string::npos);
+    EXPECT_EQ(read_file(domain_file()).find("<key>Speed</key>"), std::string::npos) << "nothing is written";
+    EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({1, 3}).get())) << "still pending";
+
+    // Dropped and redone from a fresh read, it is written.
+    _CFPreferencesDiscardPendingValue(cf("List").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+                                      kCFPreferencesAnyHost);
+    EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({1, 2}).get()));
+    CFPreferencesSetAppValue(cf("List").get(), int_array({1, 2, 3}).get(), cf(kDomain).get());
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 4);
+
+    // A list set without being read, and a number set after a read, replace
+    // whatever is stored: they carry nothing of an older read.
+    ASSERT_TRUE(copy_app_value("Speed", kDomain));
+    other_writer({"List", "-array", "-int", "8"});
+    other_writer({"Speed", "-int", "8"});
+    CFPreferencesSetAppValue(cf("List").get(), int_array({5}).get(), cf(kDomain).get());
+    CFPreferencesSetAppValue(cf("Speed").get(), int_number(5).get(), cf(kDomain).get());
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({5}).get()));
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 5);
+
+    // Read as absent, then created by another writer: the same refusal.
+    ASSERT_FALSE(copy_app_value("Fresh", kDomain));
+    other_writer({"Fresh", "-array", "-int", "1"});
+    CFPreferencesSetAppValue(cf("Fresh").get(), int_array({2}).get(), cf(kDomain).get());
+    EXPECT_FALSE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    _CFPreferencesDiscardPendingValue(cf("Fresh").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+                                      kCFPreferencesAnyHost);
 }
 
 }  // namespace

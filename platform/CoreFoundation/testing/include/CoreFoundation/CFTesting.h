@@ -17,6 +17,11 @@ CF_EXPORT void CFTestingFailAllocation(CFIndex nth);
  * difference around a call to learn how many allocations it makes. */
 CF_EXPORT CFIndex CFTestingAllocationCount(void);
 
+/* The preference service lets go of the file contents it keeps between
+ * reads (they are read again when next needed), so that a test can count
+ * the values it left alive. Pending changes stay. */
+CF_EXPORT void CFTestingForgetPreferenceCaches(void);
+
 CF_EXTERN_C_END
 
 #endif
