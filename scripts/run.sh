@@ -194,7 +194,7 @@ window() {
 # device got and how far the same fast stroke carries the pointer. Nobody's
 # own display is touched.
 x11_pointer_step() {
-    local lab="$build/tests/x11_pointer_lab" socket="$sandbox/x11-hidsystem.sock"
+    local lab="$build/tests/x11_pointer_lab" socket="$rundir/x11-hidsystem.sock"
     step "6. The real pointer: the event service's X11 backend on a private X server"
     if [ ! -x "$lab" ]; then echo "(x11_pointer_lab is not built: skipped)"; return 0; fi
     local kind display service=""

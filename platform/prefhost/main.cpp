@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <getopt.h>
 #include <iostream>
 #include <memory>
@@ -68,10 +69,10 @@ int fail(const std::string &message) {
     return 1;
 }
 
-// The whole script, read up front so that a directory or a read error is
-// reported before the pane is touched.
-bool readScript(const std::string &path, std::string *text, std::string *error) {
-    int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// A script file is read whole, up front, so that a directory or a read error
+// is reported before the pane is touched.
+bool readScriptFile(const std::string &path, std::string *text, std::string *error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         *error = "cannot read the script " + path + ": " + std::strerror(errno);
         return false;
@@ -80,17 +81,29 @@ bool readScript(const std::string &path, std::string *text, std::string *error) 
     ssize_t got;
     while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text->append(buffer, static_cast<size_t>(got));
     int readError = errno;
-    if (fd != STDIN_FILENO) ::close(fd);
+    ::close(fd);
     if (got == 0) return true;
-    *error = "cannot read the script " + (path == "-" ? std::string("from standard input") : path) + ": " +
-             std::strerror(readError);
+    *error = "cannot read the script " + path + ": " + std::strerror(readError);
     return false;
+}
+
+// Standard input is read a line at a time as it comes: a program may drive
+// the pane command by command, and quit it while it waits for the next one.
+bool checkScriptInput(std::string *error) {
+    struct stat input {};
+    if (::fstat(STDIN_FILENO, &input) != 0 || S_ISDIR(input.st_mode)) {
+        *error = std::string("cannot read the script from standard input: ") +
+                 std::strerror(S_ISDIR(input.st_mode) ? EISDIR : errno);
+        return false;
+    }
+    return true;
 }
 
 int runScripted(const Options &options) {
     bool fromStdin = options.script == "-";
     std::string text, readError;
-    if (!readScript(options.script, &text, &readError)) return fail(readError);
+    if (fromStdin ? !checkScriptInput(&readError) : !readScriptFile(options.script, &text, &readError))
+        return fail(readError);
     std::istringstream file(text);
     std::string error;
     std::unique_ptr<PaneBundle> bundle = PaneBundle::open(options.pane, &error);
@@ -99,7 +112,7 @@ int runScripted(const Options &options) {
     Status shown = session.show();
     if (!shown.ok()) return fail(options.pane + ": " + shown.message());
     ScriptRunner runner(session, fromStdin ? "<stdin>" : options.script, std::cout);
-    Status ran = runner.run(file);
+    Status ran = runner.run(fromStdin ? static_cast<std::istream &>(std::cin) : file);
     std::cout.flush();
     return ran.ok() ? 0 : fail(ran.message());
 }

@@ -138,10 +138,9 @@ TEST_F(PaneHostTest, StoredValuesThatAreNotNumbersReadAsTheirFloatValueOrOne) {
 
 // Under a locale that writes decimals with a comma (GTK sets the process
 // locale from the environment) stored reals still read, show and store back
-// with their fractions. Enabled once the preference domain file reads and
-// writes through the property-list codec: libplist's reader follows the
-// locale and reads 2.5 as 2, 0.75 as 0.
-TEST_F(PaneHostTest, DISABLED_ADecimalCommaLocaleKeepsTheStoredSpeeds) {
+// with their fractions: a reader that follows the locale reads 2.5 as 2 and
+// 0.75 as 0, and leaving the pane then overwrites the user's speeds.
+TEST_F(PaneHostTest, ADecimalCommaLocaleKeepsTheStoredSpeeds) {
     storeSetting("MouseSpeed", {"-float", "2.5"});
     storeSetting("TrackpadSpeed", {"-float", "0.75"});
     glissor_test::ProcessOptions options;

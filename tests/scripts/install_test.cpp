@@ -173,7 +173,7 @@ TEST_F(InstallTest, AnInstalledSessionRunsTheHelperAndUninstallingLeavesOnlyTheU
     EXPECT_EQ(passes(), 6) << installed("hidctl", {"log"}).out;
     // The installed service chose its backend from the session, and this one has no desktop.
     std::string backend = installed("hidctl", {"backend"}).out;
-    EXPECT_NE(backend.find("chosen by: no GNOME or KDE"), std::string::npos) << backend;
+    EXPECT_NE(backend.find("chosen by: --backend auto: no GNOME or KDE"), std::string::npos) << backend;
     EXPECT_EQ(service.stop(SIGTERM), 0);
 
     ProcessResult uninstall = script("uninstall.sh", userEnv());

@@ -162,7 +162,8 @@ DecodeStatus BinaryReader::string(uint8_t marker, size_t at, uint64_t length, Me
     }
     memo.value = Owned::adopt(cf::create_string_from_utf8(view));
     memo.written_size = saturating_add(64, byte_length * 5);
-    return memo.value ? DecodeStatus::Ok : DecodeStatus::NotAPropertyList;
+    // ASCII was checked above, so a failure here is an allocation.
+    return memo.value ? DecodeStatus::Ok : DecodeStatus::NoMemory;
 }
 
 DecodeStatus BinaryReader::array(size_t at, uint64_t count, int depth, Memo &memo) {

@@ -3,12 +3,20 @@
 // stack, and it works in one pass over the text (time linear in its size).
 #include "property_list_codec_internal.h"
 
+#include "string_encoding.h"
 #include "string_storage.h"
 
 #include <cstring>
 
 namespace cfplist::detail {
 namespace {
+
+// Why a string could not be made from text read from the file: text that is
+// not UTF-8 makes the file malformed; anything else was an allocation, which
+// must not make a caller take the file for corrupt.
+DecodeStatus string_failure(std::string_view text) {
+    return cf::decode_utf8(text) ? DecodeStatus::NoMemory : DecodeStatus::NotAPropertyList;
+}
 
 enum class TagKind { Start, End, Empty };
 
@@ -256,8 +264,7 @@ DecodeStatus XmlReader::leaf(const Tag &tag, Owned &value) {
     } else {
         return DecodeStatus::NotAPropertyList;
     }
-    // Only text that is not UTF-8 fails here; other failures are allocations.
-    if (!value) return name == "string" ? DecodeStatus::NotAPropertyList : DecodeStatus::NoMemory;
+    if (!value) return name == "string" ? string_failure(text) : DecodeStatus::NoMemory;
     return DecodeStatus::Ok;
 }
 
@@ -337,7 +344,7 @@ DecodeStatus XmlReader::read_value(Owned &result) {
                 return DecodeStatus::NotAPropertyList;
             }
             stack_.back().pending_key = Owned::adopt(cf::create_string_from_utf8(text));
-            if (!stack_.back().pending_key) return DecodeStatus::NotAPropertyList;
+            if (!stack_.back().pending_key) return string_failure(text);
         } else if (stack_.size() > static_cast<size_t>(kMaxDepth)) {
             bool in_domain_entry = options_.drop_over_limit_entries && stack_.front().is_dictionary;
             if (!in_domain_entry) return DecodeStatus::OverLimit;
