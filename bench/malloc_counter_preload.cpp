@@ -29,7 +29,7 @@ __attribute__((constructor)) void map_count_file() {
     if (mapped != MAP_FAILED) shared_count = static_cast<std::atomic<long> *>(mapped);
 }
 
-void note_allocation() {
+[[maybe_unused]] void note_allocation() {
     if (shared_count) shared_count->fetch_add(1, std::memory_order_relaxed);
 }
 
