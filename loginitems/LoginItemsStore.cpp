@@ -50,7 +50,7 @@ constexpr int kAttempts = 12;
 Boolean writeList(CFStringRef user, CFArrayRef list) {
     CFPreferencesSetValue(listKey(), list, listDomain(), user, kCFPreferencesAnyHost);
     if (CFPreferencesSynchronize(listDomain(), user, kCFPreferencesAnyHost)) return true;
-    _CFPreferencesDiscardPendingValue(listKey(), listDomain(), user, kCFPreferencesAnyHost);
+    CFPreferencesDiscardPendingValue(listKey(), listDomain(), user, kCFPreferencesAnyHost);
     return false;
 }
 

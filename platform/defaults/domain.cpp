@@ -83,14 +83,28 @@ void set_all(CFMutableDictionaryRef target, CFDictionaryRef source) {
     for (size_t i = 0; i < keys.size(); ++i) CFDictionarySetValue(target, keys[i], values[i]);
 }
 
+constexpr int kLockTries = 1000;           // 10 s in all, as the store waits
+constexpr useconds_t kLockPauseMicros = 10000;
+
 // An exclusive lock beside the file, the same one the store takes, so a
 // file written directly never interleaves with the store's writers.
 class FileLock {
 public:
     explicit FileLock(const std::string &path) {
         std::string name = path.substr(path.rfind('/') + 1);
-        fd_ = open((directory_of(path) + "/." + name + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        fd_ = open((directory_of(path) + "/." + name + ".lock").c_str(),
+                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        // A holder that never lets go (a stopped writer) is waited for a
+        // bounded time, as the store does; then the write is refused.
+        for (int tries = 0; fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0; ++tries) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || tries >= kLockTries) {
+                int saved = errno;
+                close(fd_);
+                fd_ = -1;
+                errno = saved;
+                break;
+            }
+            usleep(kLockPauseMicros);
         }
     }
     ~FileLock() {
@@ -98,6 +112,7 @@ public:
     }
     FileLock(const FileLock &) = delete;
     FileLock &operator=(const FileLock &) = delete;
+    bool held() const { return fd_ >= 0; }
 
 private:
     int fd_ = -1;
@@ -195,6 +210,7 @@ std::string Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStrin
     std::string failed = "could not write domain " + label_ + " to " + file_ + ": ";
     if (make_directory_ && !make_directories(directory_of(file_))) return failed + reason(errno);
     FileLock lock(file_);
+    if (!lock.held()) return failed + "its lock could not be taken: " + reason(errno);
     FileLook look = look_at_file(file_);
     auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
     if (look.state == FileState::Unreadable) return failed + "the file cannot be read (" + reason(look.error) + ")";

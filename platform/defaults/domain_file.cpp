@@ -16,9 +16,19 @@ std::string file_name_of(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Only a regular file is read: a FIFO or a device at the path would block
+// or never end, so it is refused (without blocking on the open) as a
+// directory is.
 bool read_all(const std::string &path, std::string &bytes) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        int saved = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        close(fd);
+        errno = saved;
+        return false;
+    }
     char buffer[65536];
     ssize_t got;
     while ((got = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(got));

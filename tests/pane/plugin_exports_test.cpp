@@ -103,7 +103,7 @@ TEST(Deliverables, EveryFrameworkLibraryExportsOnlyItsApi) {
     const std::string lib = GLISSOR_LIB_DIR;
     const std::vector<std::pair<std::string, std::vector<std::string>>> libraries = {
         {lib + "/libCoreFoundation.so",
-         {"CF", "kCF", "__CFStringMakeConstantString", "cfplist::", "_CFPreferencesDiscardPendingValue"}},
+         {"CF", "kCF", "__CFStringMakeConstantString", "cfplist::", "CFPreferencesDiscardPendingValue"}},
         {lib + "/libIOKit.so", {"NX", "IOHID"}},
         {lib + "/libAppKit.so",
          {"NS", "typeinfo for NS", "typeinfo name for NS", "vtable for NS", "guard variable for NS"}},

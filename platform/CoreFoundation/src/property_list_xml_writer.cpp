@@ -38,7 +38,7 @@ private:
     void indent(int depth) { out_.append(static_cast<size_t>(std::min(depth, kMaxIndent)), '\t'); }
 
     bool escaped(CFStringRef string) {
-        std::string_view text(_CFStringGetUTF8(string), _CFStringGetUTF8Length(string));
+        std::string_view text(cf::string_utf8(string), cf::string_utf8_length(string));
         if (!is_xml_text(text)) return false;
         for (char c : text) {
             switch (c) {

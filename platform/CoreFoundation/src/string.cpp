@@ -124,17 +124,17 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encod
     return length * 3;
 }
 
-CFStringRef _CFStringMakeImmortal(const char *utf8) {
-    if (!utf8) cf::fatal("_CFStringMakeImmortal", "NULL text");
+CFStringRef cf::make_immortal_string(const char *utf8) {
+    if (!utf8) cf::fatal("cf::make_immortal_string", "NULL text");
     std::optional<std::u16string> text = cf::decode_utf8(utf8);
-    if (!text) cf::fatal("_CFStringMakeImmortal", "\"%s\" is not valid UTF-8", utf8);
+    if (!text) cf::fatal("cf::make_immortal_string", "\"%s\" is not valid UTF-8", utf8);
     return cf::create_immortal<__CFString>(std::string(utf8), std::move(*text));
 }
 
-const char *_CFStringGetUTF8(CFStringRef string) {
-    return cf::checked_string(string, "_CFStringGetUTF8")->utf8.c_str();
+const char *cf::string_utf8(CFStringRef string) {
+    return cf::checked_string(string, "cf::string_utf8")->utf8.c_str();
 }
 
-size_t _CFStringGetUTF8Length(CFStringRef string) {
-    return cf::checked_string(string, "_CFStringGetUTF8Length")->utf8.size();
+size_t cf::string_utf8_length(CFStringRef string) {
+    return cf::checked_string(string, "cf::string_utf8_length")->utf8.size();
 }

@@ -5,10 +5,24 @@
 #include <array>
 #include <mutex>
 
+#include <IOKit/IOReturn.h>
 #include <hidsystem/service_connection.h>
 #include <hidsystem/socket_path.h>
+#include <hidsystem/status.h>
 
 namespace iokit {
+
+// The service's error replies carry its status codes, which this client
+// hands on as IOReturn values: the two sets must stay equal.
+static_assert(hidsystem::kStatusSuccess == kIOReturnSuccess);
+static_assert(hidsystem::kStatusNotPrivileged == kIOReturnNotPrivileged);
+static_assert(hidsystem::kStatusBadArgument == kIOReturnBadArgument);
+static_assert(hidsystem::kStatusUnsupported == kIOReturnUnsupported);
+static_assert(hidsystem::kStatusBusy == kIOReturnBusy);
+static_assert(hidsystem::kStatusNoSpace == kIOReturnNoSpace);
+static_assert(hidsystem::kStatusNotPermitted == kIOReturnNotPermitted);
+static_assert(hidsystem::kStatusNotResponding == kIOReturnNotResponding);
+static_assert(hidsystem::kStatusNotFound == kIOReturnNotFound);
 
 namespace {
 

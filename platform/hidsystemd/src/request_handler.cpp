@@ -1,6 +1,6 @@
 #include "request_handler.h"
 
-#include <IOKit/IOReturn.h>
+#include <hidsystem/status.h>
 
 #include <algorithm>
 
@@ -17,16 +17,16 @@ void reply_outcome(SetOutcome outcome, Line &reply) {
         hidsystem::encode_ok(reply);
         return;
     case SetOutcome::Refused:
-        hidsystem::encode_error(reply, kIOReturnNotPermitted, "refused");
+        hidsystem::encode_error(reply, hidsystem::kStatusNotPermitted, "refused");
         return;
     case SetOutcome::WrongSize:
-        hidsystem::encode_error(reply, kIOReturnBadArgument, "wrong-size");
+        hidsystem::encode_error(reply, hidsystem::kStatusBadArgument, "wrong-size");
         return;
     case SetOutcome::ReservedKey:
-        hidsystem::encode_error(reply, kIOReturnBadArgument, "reserved-key");
+        hidsystem::encode_error(reply, hidsystem::kStatusBadArgument, "reserved-key");
         return;
     case SetOutcome::NoSpace:
-        hidsystem::encode_error(reply, kIOReturnNoSpace, "too-many-parameters");
+        hidsystem::encode_error(reply, hidsystem::kStatusNoSpace, "too-many-parameters");
         return;
     }
 }
@@ -54,7 +54,7 @@ void handle_get(const Request &request, const ServiceState &state, Line &reply) 
     if (value)
         hidsystem::encode_ok_value(reply, value->bytes());
     else
-        hidsystem::encode_error(reply, kIOReturnNotFound, "not-found");
+        hidsystem::encode_error(reply, hidsystem::kStatusNotFound, "not-found");
 }
 
 void handle_log(const Request &request, const ServiceState &state, Line &reply) {
@@ -93,14 +93,14 @@ void handle_backend(const Request &request, const ServiceState &state, Line &rep
 void reply_parse_error(hidsystem::RequestError error, Line &reply) {
     switch (error) {
     case hidsystem::RequestError::BadVersion:
-        hidsystem::encode_error(reply, kIOReturnUnsupported, "unsupported-version");
+        hidsystem::encode_error(reply, hidsystem::kStatusUnsupported, "unsupported-version");
         return;
     case hidsystem::RequestError::UnknownVerb:
-        hidsystem::encode_error(reply, kIOReturnUnsupported, "unknown-request");
+        hidsystem::encode_error(reply, hidsystem::kStatusUnsupported, "unknown-request");
         return;
     case hidsystem::RequestError::Malformed:
     case hidsystem::RequestError::None:
-        hidsystem::encode_error(reply, kIOReturnBadArgument, "malformed-request");
+        hidsystem::encode_error(reply, hidsystem::kStatusBadArgument, "malformed-request");
         return;
     }
 }
@@ -124,10 +124,10 @@ void handle_request(std::string_view line, ServiceState &state, Line &reply) {
     }
 }
 
-void reply_line_too_long(Line &reply) { hidsystem::encode_error(reply, kIOReturnBadArgument, "line-too-long"); }
+void reply_line_too_long(Line &reply) { hidsystem::encode_error(reply, hidsystem::kStatusBadArgument, "line-too-long"); }
 
-void reply_busy(Line &reply) { hidsystem::encode_error(reply, kIOReturnBusy, "busy"); }
+void reply_busy(Line &reply) { hidsystem::encode_error(reply, hidsystem::kStatusBusy, "busy"); }
 
-void reply_not_owner(Line &reply) { hidsystem::encode_error(reply, kIOReturnNotPrivileged, "not-owner"); }
+void reply_not_owner(Line &reply) { hidsystem::encode_error(reply, hidsystem::kStatusNotPrivileged, "not-owner"); }
 
 }  // namespace hidsystemd

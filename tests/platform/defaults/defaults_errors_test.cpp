@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using namespace glissor_test;
 using testing::HasSubstr;
 using testing::MatchesRegex;
@@ -107,3 +109,23 @@ TEST_F(DefaultsErrors, MissingThingsAndBadImports) {
 }
 
 }  // namespace
+
+// A FIFO where the file should be would block a reader for ever, and a
+// stopped writer holding the lock would block every other writer.
+TEST(DefaultsHostFiles, AFifoOrAStoppedLockHolderNeverHangsTheTool) {
+    TempHome home;
+    std::string byhost = home.preferences_dir() + "/ByHost";
+    std::filesystem::create_directories(byhost);
+    std::string fifo = byhost + "/" + kDomain + ".elsewhere.plist";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ProcessOptions options{.env = home.env()};
+    options.timeout = std::chrono::seconds(20);
+    ProcessResult read =
+        run_process({bin_path("defaults"), "-host", "elsewhere", "read", kDomain}, options);
+    EXPECT_EQ(read.exit_code, 1) << read.err;
+    EXPECT_THAT(read.err, HasSubstr(fifo));
+    ProcessResult write =
+        run_process({bin_path("defaults"), "-host", "elsewhere", "write", kDomain, "K", "1"}, options);
+    EXPECT_EQ(write.exit_code, 1) << write.err;
+    EXPECT_THAT(write.err, HasSubstr(fifo));
+}

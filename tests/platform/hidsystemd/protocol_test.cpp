@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <IOKit/IOReturn.h>
+#include <hidsystem/status.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -80,11 +80,11 @@ TEST(Protocol, MalformedRequestsAreToldApartFromOtherVersionsAndUnknownVerbs) {
     EXPECT_EQ(parse("HIDSYSTEM/1 LOG 18446744073709551615"), RequestError::None);
 }
 
-TEST(Protocol, ErrorRepliesCarryTheirIOReturnAndBrokenRepliesAreRejected) {
+TEST(Protocol, ErrorRepliesCarryTheirStatusAndBrokenRepliesAreRejected) {
     auto refused = hidsystem::parse_reply("HIDSYSTEM/1 ERR e00002e2 refused");
     ASSERT_TRUE(refused);
     EXPECT_FALSE(refused->ok);
-    EXPECT_EQ(refused->code, kIOReturnNotPermitted);
+    EXPECT_EQ(refused->code, hidsystem::kStatusNotPermitted);
     EXPECT_EQ(refused->rest, "refused");
     for (std::string_view bad : {"HIDSYSTEM/1 ERR 00000000 none", "HIDSYSTEM/1 ERR e2", "HIDSYSTEM/1 MAYBE",
                                  "HIDSYSTEM/9 OK", ""})

@@ -13,7 +13,7 @@ CF_EXTERN_C_BEGIN
  * reads the stored value again. Used after Synchronize refused to write a
  * list read before another process changed it: the caller drops its change,
  * reads the list again and redoes the change. */
-CF_EXPORT void _CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID,
+CF_EXPORT void CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID,
                                                  CFStringRef userName, CFStringRef hostName);
 
 CF_EXTERN_C_END

@@ -12,13 +12,13 @@
 #include <vector>
 
 extern "C" {
-const CFStringRef kCFPreferencesAnyApplication = _CFStringMakeImmortal("kCFPreferencesAnyApplication");
+const CFStringRef kCFPreferencesAnyApplication = cf::make_immortal_string("kCFPreferencesAnyApplication");
 const CFStringRef kCFPreferencesCurrentApplication =
-    _CFStringMakeImmortal("kCFPreferencesCurrentApplication");
-const CFStringRef kCFPreferencesAnyHost = _CFStringMakeImmortal("kCFPreferencesAnyHost");
-const CFStringRef kCFPreferencesCurrentHost = _CFStringMakeImmortal("kCFPreferencesCurrentHost");
-const CFStringRef kCFPreferencesAnyUser = _CFStringMakeImmortal("kCFPreferencesAnyUser");
-const CFStringRef kCFPreferencesCurrentUser = _CFStringMakeImmortal("kCFPreferencesCurrentUser");
+    cf::make_immortal_string("kCFPreferencesCurrentApplication");
+const CFStringRef kCFPreferencesAnyHost = cf::make_immortal_string("kCFPreferencesAnyHost");
+const CFStringRef kCFPreferencesCurrentHost = cf::make_immortal_string("kCFPreferencesCurrentHost");
+const CFStringRef kCFPreferencesAnyUser = cf::make_immortal_string("kCFPreferencesAnyUser");
+const CFStringRef kCFPreferencesCurrentUser = cf::make_immortal_string("kCFPreferencesCurrentUser");
 }
 
 namespace {
@@ -27,7 +27,7 @@ bool is_string(CFTypeRef value) { return value && CFGetTypeID(value) == CFString
 
 std::optional<std::string> key_name(CFStringRef key) {
     if (!is_string(key)) return std::nullopt;
-    return std::string(_CFStringGetUTF8(key));
+    return std::string(cf::string_utf8(key));
 }
 
 }  // namespace
@@ -93,7 +93,7 @@ void CFPreferencesSetMultiple(CFDictionaryRef keysToSet, CFArrayRef keysToRemove
     }
 }
 
-void _CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID, CFStringRef userName,
+void CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID, CFStringRef userName,
                                        CFStringRef hostName) {
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     auto name = key_name(key);

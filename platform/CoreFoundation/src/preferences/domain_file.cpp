@@ -115,7 +115,7 @@ CFDictionaryRef DomainFile::copy_values(const std::vector<std::string> *keys) {
             CFDictionaryGetKeysAndValues(snapshot_.get(), names.data(), nullptr);
             for (const void *name : names) {
                 auto cf_key = static_cast<CFStringRef>(name);
-                remember_read(_CFStringGetUTF8(cf_key), cf_key);
+                remember_read(cf::string_utf8(cf_key), cf_key);
             }
         }
         return all.release();

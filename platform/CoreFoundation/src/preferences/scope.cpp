@@ -43,7 +43,7 @@ bool is_safe_file_name(const std::string &name) {
 std::optional<std::string> domain_name(CFStringRef domain) {
     if (!domain || CFGetTypeID(domain) != CFStringGetTypeID()) return std::nullopt;
     if (is_constant(domain, kCFPreferencesAnyApplication)) return std::string(".GlobalPreferences");
-    std::string name = _CFStringGetUTF8(domain);
+    std::string name = cf::string_utf8(domain);
     if (!is_safe_file_name(name)) return std::nullopt;
     return name;
 }

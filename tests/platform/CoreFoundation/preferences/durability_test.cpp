@@ -190,7 +190,7 @@ TEST_F(PreferenceFilesTest, ListWrittenBackOverAnotherWritersChangeIsRefused) {
     EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({1, 3}).get())) << "still pending";
 
     // Dropped and redone from a fresh read, it is written.
-    _CFPreferencesDiscardPendingValue(cf("List").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+    CFPreferencesDiscardPendingValue(cf("List").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
                                       kCFPreferencesAnyHost);
     EXPECT_TRUE(CFEqual(copy_app_value("List", kDomain).get(), int_array({1, 2}).get()));
     CFPreferencesSetAppValue(cf("List").get(), int_array({1, 2, 3}).get(), cf(kDomain).get());
@@ -213,7 +213,7 @@ TEST_F(PreferenceFilesTest, ListWrittenBackOverAnotherWritersChangeIsRefused) {
     other_writer({"Fresh", "-array", "-int", "1"});
     CFPreferencesSetAppValue(cf("Fresh").get(), int_array({2}).get(), cf(kDomain).get());
     EXPECT_FALSE(CFPreferencesAppSynchronize(cf(kDomain).get()));
-    _CFPreferencesDiscardPendingValue(cf("Fresh").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+    CFPreferencesDiscardPendingValue(cf("Fresh").get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
                                       kCFPreferencesAnyHost);
 }
 

@@ -34,7 +34,7 @@ protected:
     }
     // Drops what a refused write left pending, so nothing stays alive.
     void discard(const std::string &key) {
-        _CFPreferencesDiscardPendingValue(cf(key).get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
+        CFPreferencesDiscardPendingValue(cf(key).get(), cf(kDomain).get(), kCFPreferencesCurrentUser,
                                           kCFPreferencesAnyHost);
     }
     // The preference service in another process.
