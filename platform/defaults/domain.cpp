@@ -210,7 +210,8 @@ std::string Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStrin
     std::string failed = "could not write domain " + label_ + " to " + file_ + ": ";
     if (make_directory_ && !make_directories(directory_of(file_))) return failed + reason(errno);
     FileLock lock(file_);
-    if (!lock.held()) return failed + "its lock could not be taken: " + reason(errno);
+    if (!lock.held())
+        return failed + (errno == EWOULDBLOCK ? "another writer holds its lock" : reason(errno));
     FileLook look = look_at_file(file_);
     auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
     if (look.state == FileState::Unreadable) return failed + "the file cannot be read (" + reason(look.error) + ")";
