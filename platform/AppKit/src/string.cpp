@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <locale.h>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -29,39 +28,19 @@ void rejectObjectConversions(const char *format) {
     }
 }
 
-// printf under the "C" locale on this thread while it lives: "%.1fx" gives
-// "2.5x" whatever setlocale the process (GTK, say) called.
-class CLocaleScope {
-public:
-    CLocaleScope() {
-        static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-        previous_ = cLocale ? uselocale(cLocale) : static_cast<locale_t>(nullptr);
-    }
-    ~CLocaleScope() {
-        if (previous_) uselocale(previous_);
-    }
-    CLocaleScope(const CLocaleScope &) = delete;
-    CLocaleScope &operator=(const CLocaleScope &) = delete;
-
-private:
-    locale_t previous_;
-};
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+// Core Foundation formats the same in every locale: "%.1fx" gives "2.5x"
+// whatever setlocale the process (GTK, say) called.
 NSString *formatted(const char *format, va_list arguments) {
     rejectObjectConversions(format);
-    CLocaleScope cLocale;
-    va_list measuring;
-    va_copy(measuring, arguments);
-    int length = std::vsnprintf(nullptr, 0, format, measuring);
-    va_end(measuring);
-    if (length < 0) return nil;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, arguments);
-    return NSString::stringWithUTF8String(text.c_str());
+    CFStringRef pattern = CFStringCreateWithCString(kCFAllocatorDefault, format, kCFStringEncodingUTF8);
+    if (!pattern) return nil;
+    CFStringRef text = CFStringCreateWithFormatAndArguments(kCFAllocatorDefault, nullptr, pattern, arguments);
+    CFRelease(pattern);
+    if (!text) return nil;
+    NSString *result = NSString::stringWithCFString(text);
+    CFRelease(text);
+    return result;
 }
-#pragma GCC diagnostic pop
 
 }  // namespace
 

@@ -65,12 +65,17 @@ CFStringRef format_string(const char *format, va_list arguments) noexcept {
 
 }  // namespace
 
-CFStringRef CFStringCreateWithFormat(CFAllocatorRef, CFTypeRef, CFStringRef format, ...) {
-    const char *text = cf::checked_string(format, "CFStringCreateWithFormat")->utf8.c_str();
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFStringRef format, va_list arguments) {
+    const char *text = cf::checked_string(format, "CFStringCreateWithFormatAndArguments")->utf8.c_str();
     if (!is_supported_format(text)) return nullptr;
+    return format_string(text, arguments);
+}
+
+CFStringRef CFStringCreateWithFormat(CFAllocatorRef allocator, CFTypeRef options, CFStringRef format, ...) {
+    cf::checked_string(format, "CFStringCreateWithFormat");
     va_list arguments;
     va_start(arguments, format);
-    CFStringRef result = format_string(text, arguments);
+    CFStringRef result = CFStringCreateWithFormatAndArguments(allocator, options, format, arguments);
     va_end(arguments);
     return result;
 }

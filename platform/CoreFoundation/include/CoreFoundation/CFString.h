@@ -5,6 +5,8 @@
 #define CF_STRING_H
 
 #include <CoreFoundation/CFBase.h>
+
+#include <stdarg.h>
 #include <CoreFoundation/CFArray.h>
 
 CF_EXTERN_C_BEGIN
@@ -62,9 +64,14 @@ CF_EXPORT Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFInde
 CF_EXPORT CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
 CF_EXPORT Boolean CFStringHasPrefix(CFStringRef theString, CFStringRef prefix);
 CF_EXPORT Boolean CFStringHasSuffix(CFStringRef theString, CFStringRef suffix);
-/* A string from a printf-style format; %@ is not supported. Caller owns it. */
+/* A string from a printf-style format, formatted the same in every locale
+ * ("%.1f" of 2.5 is "2.5"); %@ and %n are not supported (NULL). NULL also
+ * when the result is not UTF-8. Caller owns it. */
 CF_EXPORT CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFTypeRef formatOptions,
                                                CFStringRef format, ...);
+/* The same, with the arguments in a va_list. Caller owns it. */
+CF_EXPORT CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFTypeRef formatOptions,
+                                                           CFStringRef format, va_list arguments);
 /* The leading decimal number of the text, as strtod reads it; 0 when none. */
 CF_EXPORT double CFStringGetDoubleValue(CFStringRef str);
 CF_EXPORT SInt32 CFStringGetIntValue(CFStringRef str);
