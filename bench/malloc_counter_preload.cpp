@@ -8,13 +8,6 @@
 #include <atomic>
 #include <cstdlib>
 
-extern "C" {
-void *__libc_malloc(size_t size);
-void *__libc_calloc(size_t count, size_t size);
-void *__libc_realloc(void *pointer, size_t size);
-void *__libc_memalign(size_t alignment, size_t size);
-}
-
 namespace {
 
 std::atomic<long> *shared_count = nullptr;
@@ -36,22 +29,5 @@ __attribute__((constructor)) void map_count_file() {
 }  // namespace
 
 #ifndef GLISSOR_SANITIZED
-extern "C" {
-__attribute__((visibility("default"))) void *malloc(size_t size) noexcept {
-    note_allocation();
-    return __libc_malloc(size);
-}
-__attribute__((visibility("default"))) void *calloc(size_t count, size_t size) noexcept {
-    note_allocation();
-    return __libc_calloc(count, size);
-}
-__attribute__((visibility("default"))) void *realloc(void *pointer, size_t size) noexcept {
-    note_allocation();
-    return __libc_realloc(pointer, size);
-}
-__attribute__((visibility("default"))) void *aligned_alloc(size_t alignment, size_t size) noexcept {
-    note_allocation();
-    return __libc_memalign(alignment, size);
-}
-}
+#include "malloc_interposers.h"
 #endif
