@@ -9,7 +9,7 @@
 #include "LoginItems.h"
 #include "temp_home.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -19,12 +19,8 @@ namespace {
 
 const CFStringRef kUser = kCFPreferencesCurrentUser;
 
-CFRef<CFStringRef> cf_string(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8));
-}
-
 CFRef<CFDictionaryRef> login_record(int number) {
-    auto path = cf_string("/Applications/Application " + std::to_string(number) + ".app");
+    auto path = CFStringFromUTF8("/Applications/Application " + std::to_string(number) + ".app");
     const void *keys[] = {CFSTR("Hide"), CFSTR("Path")};
     const void *values[] = {kCFBooleanTrue, path.get()};
     return CFRef<CFDictionaryRef>::adopt(CFDictionaryCreate(nullptr, keys, values, 2, &kCFTypeDictionaryKeyCallBacks,
@@ -73,7 +69,7 @@ void BM_GetCountOfLoginItems(benchmark::State &state) {
 void BM_AddLoginItemWithPropertiesToUser(benchmark::State &state) {
     ListedHome listed(state);
     if (!listed.ready) return;
-    auto path = cf_string("/Applications/Added.app");
+    auto path = CFStringFromUTF8("/Applications/Added.app");
     for (auto _ : state) {
         if (!AddLoginItemWithPropertiesToUser(kUser, path.get(), 1)) state.SkipWithError("Add failed");
         state.PauseTiming();
@@ -86,7 +82,7 @@ void BM_AddLoginItemWithPropertiesToUser(benchmark::State &state) {
 void BM_RemoveLoginItemAtIndex(benchmark::State &state) {
     ListedHome listed(state);
     if (!listed.ready) return;
-    auto path = cf_string("/Applications/Application " + std::to_string(listed.count - 1) + ".app");
+    auto path = CFStringFromUTF8("/Applications/Application " + std::to_string(listed.count - 1) + ".app");
     for (auto _ : state) {
         if (!RemoveLoginItemAtIndex(kUser, listed.count - 1)) state.SkipWithError("Remove failed");
         state.PauseTiming();

@@ -13,7 +13,7 @@
 
 #include <PreferencePanes/PreferencePanes.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <sched.h>
 #include <time.h>
 
@@ -77,7 +77,7 @@ bool storeLoginItems(int count) {
     std::vector<const void *> values;
     for (int i = 0; i < count; ++i) {
         std::string path = "/Applications/Application " + std::to_string(i) + ".app";
-        auto text = CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8));
+        auto text = CFStringFromUTF8(path);
         const void *keys[] = {CFSTR("Hide"), CFSTR("Path")};
         const void *fields[] = {kCFBooleanTrue, text.get()};
         records.push_back(CFRef<CFDictionaryRef>::adopt(CFDictionaryCreate(

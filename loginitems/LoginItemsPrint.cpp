@@ -2,28 +2,11 @@
 #include "LoginItems.h"
 #include "LoginItemsStore.h"
 
+#include <CFText.h>
+
 #include <cstdio>
-#include <vector>
 
 namespace {
-
-// A string's text for printf. It is the direct Mac Roman pointer when the
-// platform has one; otherwise (text beyond ASCII) it is converted to UTF-8,
-// so that nothing ever prints from a NULL pointer.
-class PrintableText {
-public:
-    explicit PrintableText(CFStringRef text) : direct_(CFStringGetCStringPtr(text, kCFStringEncodingMacRoman)) {
-        if (direct_) return;
-        CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(text), kCFStringEncodingUTF8) + 1;
-        converted_.assign(static_cast<size_t>(size), '\0');
-        CFStringGetCString(text, converted_.data(), size, kCFStringEncodingUTF8);
-    }
-    const char *c_str() const { return direct_ ? direct_ : converted_.data(); }
-
-private:
-    const char *direct_;
-    std::vector<char> converted_;
-};
 
 CFRef<CFStringRef> copyProperty(CFStringRef user, int index, int property) {
     return CFRef<CFStringRef>::adopt(CopyLoginItemPropertyAtIndex(user, property, index));
@@ -38,13 +21,13 @@ extern "C" Boolean PrintOutLoginItemAtIndex(CFStringRef user, int index) {
     // there, and what was printed stays printed.
     auto path = copyProperty(user, index, kLoginItemPathInfo);
     if (!path) return false;
-    printf("\tFull path to App: %s\n", PrintableText(path.get()).c_str());
+    printf("\tFull path to App: %s\n", UTF8FromCFString(path.get()).c_str());
     auto hide = copyProperty(user, index, kLoginItemHideInfo);
     if (!hide) return false;
-    printf("\tHide Info:        %s\n", PrintableText(hide.get()).c_str());
+    printf("\tHide Info:        %s\n", UTF8FromCFString(hide.get()).c_str());
     auto name = copyProperty(user, index, kLoginItemNameInfo);
     if (!name) return false;
-    printf("\tExecutable Name:  %s\n", PrintableText(name.get()).c_str());
+    printf("\tExecutable Name:  %s\n", UTF8FromCFString(name.get()).c_str());
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "CFRef.h"
+#include "CFText.h"
 #include "LoginItems.h"
 
 namespace {
@@ -32,8 +32,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: glissor-forget-login-item PATH\n");
         return 2;
     }
-    auto path =
-        CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, argv[1], kCFStringEncodingUTF8));
+    auto path = CFStringFromUTF8(argv[1]);
     if (!path) {
         std::fprintf(stderr, "glissor-forget-login-item: %s: not a UTF-8 path\n", argv[1]);
         return 2;

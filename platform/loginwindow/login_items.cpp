@@ -1,6 +1,6 @@
 #include "login_items.h"
 
-#include "cf_text.h"
+#include "file_name_text.h"
 
 #include <CFRef.h>
 #include <CoreFoundation/CoreFoundation.h>

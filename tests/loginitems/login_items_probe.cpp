@@ -4,7 +4,7 @@
 //                                    and prints each path whose Add returned true
 #include "LoginItems.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
     int count = atoi(argv[3]);
     for (int i = 0; i < count; ++i) {
         std::string path = "/Applications/" + std::string(argv[2]) + "-" + std::to_string(i) + ".app";
-        auto text = CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8));
+        auto text = CFStringFromUTF8(path);
         if (AddLoginItemWithPropertiesToUser(kCFPreferencesCurrentUser, text.get(), 1)) printf("%s\n", path.c_str());
         fflush(stdout);
     }

@@ -2,7 +2,7 @@
 #include "LoginItems.h"
 #include "temp_home.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <CoreFoundation/CFTesting.h>
 
 #include "process.h"
@@ -17,10 +17,6 @@ using namespace glissor_test;
 
 namespace {
 
-CFRef<CFStringRef> cf(const char *text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8));
-}
-
 class LoginItems : public LiveValueTest {
 protected:
     TempHome home;
@@ -29,11 +25,11 @@ protected:
     std::string list_file() const { return home.preferences_dir() + "/loginwindow.plist"; }
 
     void add(const char *path, int hide = 1) {
-        ASSERT_TRUE(AddLoginItemWithPropertiesToUser(user, cf(path).get(), hide)) << path;
+        ASSERT_TRUE(AddLoginItemWithPropertiesToUser(user, CFStringFromUTF8(path).get(), hide)) << path;
     }
     std::string property(int selector, int index) {
         auto text = CFRef<CFStringRef>::adopt(CopyLoginItemPropertyAtIndex(user, selector, index));
-        return text ? text_of(text.get()) : "<nothing>";
+        return text ? UTF8FromCFString(text.get()) : "<nothing>";
     }
     // Stores any value under the list's key, as another writer might.
     void store_raw(CFPropertyListRef value) {
@@ -53,7 +49,7 @@ protected:
 CFRef<CFDictionaryRef> record(std::vector<std::pair<const char *, CFTypeRef>> entries) {
     auto dict = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
         nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-    for (auto &[key, value] : entries) CFDictionarySetValue(dict.get(), cf(key).get(), value);
+    for (auto &[key, value] : entries) CFDictionarySetValue(dict.get(), CFStringFromUTF8(key).get(), value);
     return CFRef<CFDictionaryRef>::adopt(dict.release());
 }
 
@@ -92,7 +88,7 @@ TEST_F(LoginItems, OnlyHideOneMeansHidden) {
 }
 
 TEST_F(LoginItems, RemovalShiftsLaterRecordsAndOthersEntriesSurvive) {
-    auto foreign = record({{"Path", cf("/Other.app").get()}, {"Hide", kCFBooleanFalse}, {"Extra", cf("kept").get()}});
+    auto foreign = record({{"Path", CFStringFromUTF8("/Other.app").get()}, {"Hide", kCFBooleanFalse}, {"Extra", CFStringFromUTF8("kept").get()}});
     store_raw(array_of({foreign.get()}).get());
     add("/One.app");
     add("/Two.app");
@@ -148,8 +144,8 @@ TEST_F(LoginItems, PrintersWriteTheExactListing) {
 }
 
 TEST_F(LoginItems, RecordWithNonBooleanHidePrintsThePathLineThenFails) {
-    auto odd = record({{"Path", cf("/Odd.app").get()}, {"Hide", cf("yes").get()}});
-    auto good = record({{"Path", cf("/Good.app").get()}, {"Hide", kCFBooleanTrue}});
+    auto odd = record({{"Path", CFStringFromUTF8("/Odd.app").get()}, {"Hide", CFStringFromUTF8("yes").get()}});
+    auto good = record({{"Path", CFStringFromUTF8("/Good.app").get()}, {"Hide", kCFBooleanTrue}});
     store_raw(array_of({odd.get(), good.get()}).get());
     EXPECT_EQ(property(kLoginItemHideInfo, 0), "<nothing>");
     Boolean ok = true;
@@ -162,11 +158,11 @@ TEST_F(LoginItems, RecordWithNonBooleanHidePrintsThePathLineThenFails) {
 }
 
 TEST_F(LoginItems, UsersOtherThanTheTwoConstantsAreRefusedWithoutTouchingStorage) {
-    auto lookalike = cf("kCFPreferencesCurrentUser");
+    auto lookalike = CFStringFromUTF8("kCFPreferencesCurrentUser");
     for (CFStringRef bad : {lookalike.get(), static_cast<CFStringRef>(nullptr), CFSTR("kCFPreferencesAnyUser")}) {
         EXPECT_EQ(GetCountOfLoginItems(bad), 0);
         EXPECT_FALSE(CopyLoginItemPropertyAtIndex(bad, kLoginItemPathInfo, 0));
-        EXPECT_FALSE(AddLoginItemWithPropertiesToUser(bad, cf("/x.app").get(), 1));
+        EXPECT_FALSE(AddLoginItemWithPropertiesToUser(bad, CFStringFromUTF8("/x.app").get(), 1));
         EXPECT_FALSE(RemoveLoginItemAtIndex(bad, 0));
         Boolean ok = true;
         EXPECT_EQ(printed([&] { return PrintOutLoginItemAtIndex(bad, 0); }, &ok), "");
@@ -188,10 +184,10 @@ TEST_F(LoginItems, AnyUserHasAListOfItsOwn) {
 }
 
 TEST_F(LoginItems, StoredValuesOfTheWrongShapeAreLeftAlone) {
-    store_raw(cf("not a list").get());
+    store_raw(CFStringFromUTF8("not a list").get());
     std::string before = read_file(list_file());
     EXPECT_EQ(GetCountOfLoginItems(user), 0);
-    EXPECT_FALSE(AddLoginItemWithPropertiesToUser(user, cf("/x.app").get(), 1));
+    EXPECT_FALSE(AddLoginItemWithPropertiesToUser(user, CFStringFromUTF8("/x.app").get(), 1));
     EXPECT_FALSE(RemoveLoginItemAtIndex(user, 0));
     EXPECT_EQ(read_file(list_file()), before) << "another writer's value must not be destroyed";
 
@@ -222,7 +218,7 @@ TEST_F(LoginItems, AllocationFailureAnywhereInAddOrRemoveLeavesTheListAsItWas) {
     add("/First.app");
     add("/Second.app");
     const std::string stored = read_file(list_file());
-    auto third = cf("/Third.app");
+    auto third = CFStringFromUTF8("/Third.app");
     int failures = 0;
     for (CFIndex nth = 1;; ++nth) {
         CFTestingFailAllocation(nth);

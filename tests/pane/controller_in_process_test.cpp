@@ -5,7 +5,7 @@
 // checks that the Core Foundation values and the objects it made are gone.
 #include "GlissorPref.h"
 
-#include "CFRef.h"
+#include "CFText.h"
 #include "LoginItems.h"
 #include "PaneIdentifier.h"
 #include "event_daemon.h"
@@ -17,8 +17,6 @@
 #include <filesystem>
 #include <optional>
 
-using glissor_test::CFStringHolder;
-using glissor_test::text_of;
 
 namespace {
 
@@ -33,25 +31,25 @@ std::vector<std::string> loginItemPaths() {
     std::vector<std::string> paths;
     for (int index = 0, count = GetCountOfLoginItems(kUser); index < count; ++index) {
         auto path = CFRef<CFStringRef>::adopt(CopyLoginItemPropertyAtIndex(kUser, kLoginItemPathInfo, index));
-        paths.push_back(text_of(path.get()));
+        paths.push_back(UTF8FromCFString(path.get()));
     }
     return paths;
 }
 
 void addLoginItem(const char *path) {
-    CFStringHolder text(path);
+    auto text = CFStringFromUTF8(path);
     ASSERT_TRUE(AddLoginItemWithPropertiesToUser(kUser, text.get(), 1));
 }
 
 void storeSpeed(const char *key, float speed) {
-    CFStringHolder name(key);
+    auto name = CFStringFromUTF8(key);
     auto number = CFRef<CFNumberRef>::adopt(CFNumberCreate(kCFAllocatorDefault, kCFNumberFloatType, &speed));
     CFPreferencesSetAppValue(name.get(), number.get(), kGlissorPaneIdentifier);
     ASSERT_TRUE(CFPreferencesAppSynchronize(kGlissorPaneIdentifier));
 }
 
 std::optional<float> storedSpeed(const char *key) {
-    CFStringHolder name(key);
+    auto name = CFStringFromUTF8(key);
     auto value = CFRef<CFPropertyListRef>::adopt(CFPreferencesCopyAppValue(name.get(), kGlissorPaneIdentifier));
     auto number = CFCastIfType<CFNumberRef>(value.get(), CFNumberGetTypeID());
     float speed = 0;

@@ -1,6 +1,6 @@
 #include "pane_host_support.h"
 
-#include "CFRef.h"
+#include "CFText.h"
 #include "LoginItems.h"
 
 #include <filesystem>
@@ -12,7 +12,6 @@ using glissor_test::ProcessOptions;
 using glissor_test::ProcessResult;
 using glissor_test::read_file;
 using glissor_test::run_process;
-using glissor_test::text_of;
 using glissor_test::write_file;
 
 namespace pane_test {
@@ -28,7 +27,7 @@ std::string plistXml(const std::string &dictBody) {
 
 std::string propertyText(int property, int index) {
     auto text = CFRef<CFStringRef>::adopt(CopyLoginItemPropertyAtIndex(kCFPreferencesCurrentUser, property, index));
-    return text_of(text.get());
+    return UTF8FromCFString(text.get());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // the real prefhost, with the event service of the test's own.
 #include "pane_host_support.h"
 
-#include "CFRef.h"
+#include "CFText.h"
 
 #include <filesystem>
 #include <optional>
@@ -37,8 +37,8 @@ std::vector<Change> sentSpeeds(const std::string &legacy, const std::string &mou
 // The stored number under key, read here as a double; nullopt when absent
 // or not a number.
 std::optional<double> storedNumber(const char *key) {
-    glissor_test::CFStringHolder name(key);
-    glissor_test::CFStringHolder domain(kPaneDomain);
+    auto name = CFStringFromUTF8(key);
+    auto domain = CFStringFromUTF8(kPaneDomain);
     auto value = CFRef<CFPropertyListRef>::adopt(CFPreferencesCopyAppValue(name.get(), domain.get()));
     auto number = CFCastIfType<CFNumberRef>(value.get(), CFNumberGetTypeID());
     double result = 0;

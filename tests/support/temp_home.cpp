@@ -69,22 +69,6 @@ void write_file(const std::string &path, const std::string &content) {
 
 bool file_exists(const std::string &path) { return std::filesystem::exists(path); }
 
-CFStringHolder::CFStringHolder(const char *text)
-    : ref(CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8)) {}
-
-CFStringHolder::~CFStringHolder() {
-    if (ref) CFRelease(ref);
-}
-
-std::string text_of(CFStringRef string) {
-    if (!string) return {};
-    CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(string), kCFStringEncodingUTF8) + 1;
-    std::string buffer(static_cast<size_t>(size), '\0');
-    if (!CFStringGetCString(string, buffer.data(), size, kCFStringEncodingUTF8)) return {};
-    buffer.resize(strlen(buffer.c_str()));
-    return buffer;
-}
-
 void store_pane_float(const TempHome &home, const std::string &key, const std::string &value) {
     auto result = run_process({bin_path("defaults"), "write", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, key, "-float", value},
                               {.env = home.env()});

@@ -82,17 +82,4 @@ std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
 
-// A CFString holder for test code. Adopts a Create/Copy result.
-struct CFStringHolder {
-    explicit CFStringHolder(const char *text);
-    ~CFStringHolder();
-    CFStringHolder(const CFStringHolder &) = delete;
-    CFStringHolder &operator=(const CFStringHolder &) = delete;
-    CFStringRef get() const { return ref; }
-    CFStringRef ref;
-};
-
-// The UTF-8 text of a string (empty for NULL).
-std::string text_of(CFStringRef string);
-
 }  // namespace glissor_test

@@ -6,7 +6,7 @@
 //   preferences_probe write-loop DOMAIN KEY    rewrites KEY with a large value until killed
 #include <CoreFoundation/CoreFoundation.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,13 +16,9 @@
 
 namespace {
 
-CFRef<CFStringRef> cf(const char *text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8));
-}
-
 int dump_floats(const char *domain) {
     auto all = CFRef<CFDictionaryRef>::adopt(
-        CFPreferencesCopyMultiple(nullptr, cf(domain).get(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost));
+        CFPreferencesCopyMultiple(nullptr, CFStringFromUTF8(domain).get(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost));
     if (!all) return 1;
     CFIndex count = CFDictionaryGetCount(all.get());
     std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
@@ -33,16 +29,15 @@ int dump_floats(const char *domain) {
         Boolean exact = CFNumberGetValue(static_cast<CFNumberRef>(values[i]), kCFNumberFloatType, &value);
         unsigned bits = 0;
         memcpy(&bits, &value, sizeof bits);
-        char key[256];
-        CFStringGetCString(static_cast<CFStringRef>(keys[i]), key, sizeof key, kCFStringEncodingUTF8);
-        printf("%s %08x%s\n", key, bits, exact ? "" : " inexact");
+        std::string key = UTF8FromCFString(static_cast<CFStringRef>(keys[i]));
+        printf("%s %08x%s\n", key.c_str(), bits, exact ? "" : " inexact");
     }
     return 0;
 }
 
 int write_many(const char *domain, const char *key, int times) {
-    auto name = cf(domain);
-    auto key_ref = cf(key);
+    auto name = CFStringFromUTF8(domain);
+    auto key_ref = CFStringFromUTF8(key);
     for (int i = 0; i < times; ++i) {
         auto value = CFRef<CFNumberRef>::adopt(CFNumberCreate(nullptr, kCFNumberIntType, &i));
         CFPreferencesSetAppValue(key_ref.get(), value.get(), name.get());
@@ -56,14 +51,14 @@ CFRef<CFArrayRef> big_value(int round) {
     auto array = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
     for (int i = 0; i < 2000; ++i) {
         std::string text = "round " + std::to_string(round) + " item " + std::to_string(i);
-        CFArrayAppendValue(array.get(), cf(text.c_str()).get());
+        CFArrayAppendValue(array.get(), CFStringFromUTF8(text.c_str()).get());
     }
     return CFRef<CFArrayRef>::adopt(array.release());
 }
 
 int write_loop(const char *domain, const char *key) {
-    auto name = cf(domain);
-    auto key_ref = cf(key);
+    auto name = CFStringFromUTF8(domain);
+    auto key_ref = CFStringFromUTF8(key);
     for (int round = 0;; ++round) {
         CFPreferencesSetAppValue(key_ref.get(), big_value(round).get(), name.get());
         CFPreferencesAppSynchronize(name.get());

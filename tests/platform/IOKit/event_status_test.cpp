@@ -18,6 +18,8 @@
 #include "event_daemon.h"
 #include "temp_home.h"
 
+#include <CFText.h>
+
 namespace {
 
 using glissor_test::EventDaemon;
@@ -86,9 +88,9 @@ TEST_F(IOKitTest, RefusalsAndBadArgumentsHaveTheirOwnCodes) {
 
     std::int32_t value = 65536;
     std::vector<unsigned char> oversized(257);
-    glissor_test::CFStringHolder spaced("two words");
-    glissor_test::CFStringHolder accented("Acc\xc3\xa9l\xc3\xa9ration");
-    glissor_test::CFStringHolder overlong(std::string(200, 'k').c_str());
+    auto spaced = CFStringFromUTF8("two words");
+    auto accented = CFStringFromUTF8("Acc\xc3\xa9l\xc3\xa9ration");
+    auto overlong = CFStringFromUTF8(std::string(200, 'k'));
     EXPECT_EQ(IOHIDSetParameter(handle, nullptr, &value, 4), kIOReturnBadArgument);
     EXPECT_EQ(IOHIDSetParameter(handle, CFSTR("HIDMouseAcceleration"), nullptr, 4), kIOReturnBadArgument);
     EXPECT_EQ(IOHIDSetParameter(handle, CFSTR("HIDMouseAcceleration"), &value, 0), kIOReturnBadArgument);

@@ -19,7 +19,7 @@ TEST(Login, TheLoginWindowStartsTheListedHelperWhichAppliesTheStoredSpeedsSixTim
     EventDaemon daemon;
     std::string helper = std::string(GLISSOR_BUILD_DIR) + "/GlissorHelper.app";
     ASSERT_TRUE(AddLoginItemWithPropertiesToUser(kCFPreferencesCurrentUser,
-                                                 loginwindow_test::cf_string(helper).get(), 1));
+                                                 CFStringFromUTF8(helper).get(), 1));
     glissor_test::store_pane_float(home, "MouseSpeed", "1.5");
     glissor_test::store_pane_float(home, "TrackpadSpeed", "2.25");
 

@@ -111,7 +111,7 @@ TEST_F(LoginWindow, ReportsEveryRecordItCannotOpenAndGoesOn) {
     int seven = 7;
     auto number = CFRef<CFNumberRef>::adopt(CFNumberCreate(nullptr, kCFNumberIntType, &seven));
     store_list({any(record(apps + "/Missing.app", true)), any(record(bare_dir, true)), any(record(readable, false)),
-                any(cf_string("/not/a/record")), any(dictionary({{"Hide", kCFBooleanTrue}})),
+                any(CFStringFromUTF8("/not/a/record")), any(dictionary({{"Hide", kCFBooleanTrue}})),
                 any(dictionary({{"Path", number.get()}})), any(record(no_name, true)), any(record(climbing, true)),
                 any(record(locked, true)), any(record(garbled, true)), any(record(empty, true)),
                 any(record("Applications/last", false)), any(record(not_a_program, false)),

@@ -10,19 +10,15 @@
 
 namespace loginwindow_test {
 
-CFRef<CFStringRef> cf_string(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8));
-}
-
 CFRef<CFDictionaryRef> dictionary(const std::vector<std::pair<const char *, CFTypeRef>> &entries) {
     auto dict = CFRef<CFMutableDictionaryRef>::adopt(
         CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-    for (const auto &[key, value] : entries) CFDictionarySetValue(dict.get(), cf_string(key).get(), value);
+    for (const auto &[key, value] : entries) CFDictionarySetValue(dict.get(), CFStringFromUTF8(key).get(), value);
     return CFRef<CFDictionaryRef>::adopt(dict.release());
 }
 
 CFRef<CFDictionaryRef> record(const std::string &path, bool hidden) {
-    return dictionary({{"Path", cf_string(path).get()}, {"Hide", hidden ? kCFBooleanTrue : kCFBooleanFalse}});
+    return dictionary({{"Path", CFStringFromUTF8(path).get()}, {"Hide", hidden ? kCFBooleanTrue : kCFBooleanFalse}});
 }
 
 void store_value(CFPropertyListRef value) {

@@ -1,7 +1,7 @@
 // Building login items lists and applications for the login window's tests.
 #pragma once
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <map>
@@ -14,7 +14,6 @@ namespace loginwindow_test {
 CFRef<CFDictionaryRef> record(const std::string &path, bool hidden);
 // Any dictionary, for records that are not the login window's kind.
 CFRef<CFDictionaryRef> dictionary(const std::vector<std::pair<const char *, CFTypeRef>> &entries);
-CFRef<CFStringRef> cf_string(const std::string &text);
 
 // Stores the value under the list's key for the current user, as the
 // programs that edit the list do; NULL removes it.

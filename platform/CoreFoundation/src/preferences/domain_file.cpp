@@ -3,14 +3,12 @@
 #include "property_list_codec.h"
 #include "string_internal.h"
 
+#include <CFText.h>
+
 #include <sys/stat.h>
 
 namespace cfprefs {
 namespace {
-
-CFRef<CFStringRef> create_key(const std::string &key) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, key.c_str(), kCFStringEncodingUTF8));
-}
 
 bool is_container(CFTypeRef value) {
     if (!value) return false;
@@ -124,7 +122,7 @@ CFDictionaryRef DomainFile::copy_values(const std::vector<std::string> *keys) {
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     if (!chosen) return nullptr;
     for (const auto &key : *keys) {
-        auto cf_key = create_key(key);
+        auto cf_key = CFStringFromUTF8(key);
         if (!cf_key) return nullptr;
         if (!pending_.count(key)) remember_read(key, cf_key.get());
         if (const void *value = CFDictionaryGetValue(all.get(), cf_key.get()))
@@ -154,7 +152,7 @@ CFRef<CFMutableDictionaryRef> DomainFile::merged_with_pending() const {
                                               &kCFTypeDictionaryValueCallBacks));
     if (!merged) return {};
     for (const auto &[name, value] : pending_) {
-        auto key = create_key(name);
+        auto key = CFStringFromUTF8(name);
         if (!key) return {};
         if (value)
             CFDictionarySetValue(merged.get(), key.get(), value.get());
@@ -170,7 +168,7 @@ bool DomainFile::changed_since_read() const {
     for (const auto &[name, value] : pending_) {
         auto read = read_.find(name);
         if (read == read_.end() || !is_container(value.get())) continue;
-        auto key = create_key(name);
+        auto key = CFStringFromUTF8(name);
         if (!key) return true;
         CFPropertyListRef now = stored_value(key.get());
         CFPropertyListRef then = read->second.get();

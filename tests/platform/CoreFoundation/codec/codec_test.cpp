@@ -4,7 +4,7 @@
 #include "hostile_lists.h"
 #include "property_list_codec.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,9 +41,7 @@ Domain decode_domain(const std::string &bytes) {
 // A string of the UTF-8 text; text with U+0000 (ASCII only) comes from a
 // binary list, the one way to make such a string.
 CFRef<CFStringRef> text(const std::string &utf8) {
-    if (utf8.find('\0') == std::string::npos) {
-        return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, utf8.c_str(), kCFStringEncodingUTF8));
-    }
+    if (utf8.find('\0') == std::string::npos) return CFStringFromUTF8(utf8);
     std::string list = hostile::binary_list({hostile::ascii(utf8)});
     return CFRef<CFStringRef>::adopt(static_cast<CFStringRef>(
         cfplist::decode_value(list.data(), list.size(), kCFPropertyListImmutable, nullptr)));

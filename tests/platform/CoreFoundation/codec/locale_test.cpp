@@ -2,7 +2,7 @@
 // comma: nothing the value layer reads or writes may follow it.
 #include "property_list_codec.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -32,12 +32,6 @@ double real_in(CFPropertyListRef value) {
     return real;
 }
 
-std::string utf8_of(CFStringRef string) {
-    char buffer[256] = {};
-    CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8);
-    return buffer;
-}
-
 TEST_F(DecimalCommaLocale, FileRealsAndFormattedNumbersKeepTheirPoint) {
     std::string file =
         "<plist version=\"1.0\"><dict><key>Speed</key><real>2.5</real><key>Scroll</key><real>0.75</real>"
@@ -56,11 +50,11 @@ TEST_F(DecimalCommaLocale, FileRealsAndFormattedNumbersKeepTheirPoint) {
 
     auto label = CFRef<CFStringRef>::adopt(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%.1fx %g"), 2.5, 0.75));
     ASSERT_TRUE(label);
-    EXPECT_EQ(utf8_of(label.get()), "2.5x 0.75");
+    EXPECT_EQ(UTF8FromCFString(label.get()), "2.5x 0.75");
     EXPECT_EQ(CFStringGetDoubleValue(CFSTR("0.75")), 0.75);
     auto moment = CFRef<CFDateRef>::adopt(CFDateCreate(nullptr, 1.5e300));  // shown as a number
     auto description = CFRef<CFStringRef>::adopt(CFCopyDescription(moment.get()));
-    EXPECT_EQ(utf8_of(description.get()).find(','), std::string::npos) << utf8_of(description.get());
+    EXPECT_EQ(UTF8FromCFString(description.get()).find(','), std::string::npos) << UTF8FromCFString(description.get());
 }
 
 }  // namespace

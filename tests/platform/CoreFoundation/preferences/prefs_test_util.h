@@ -3,15 +3,13 @@
 
 #include "temp_home.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <string>
 
 namespace prefs_test {
 
-inline CFRef<CFStringRef> cf(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8));
-}
+inline CFRef<CFStringRef> cf(const std::string &text) { return CFStringFromUTF8(text); }
 
 inline CFRef<CFNumberRef> float_number(float value) {
     return CFRef<CFNumberRef>::adopt(CFNumberCreate(nullptr, kCFNumberFloatType, &value));

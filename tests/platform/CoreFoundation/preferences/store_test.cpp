@@ -149,7 +149,7 @@ TEST_F(PreferencesTest, BinaryPropertyListsAreRead) {
     ASSERT_TRUE(speed);
     EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(speed.get()), kCFNumberFloatType, &value));
     EXPECT_EQ(value, 1.5f);
-    EXPECT_EQ(text_of(static_cast<CFStringRef>(copy_app_value("Name", kDomain).get())), "caf\xc3\xa9");
+    EXPECT_EQ(UTF8FromCFString(static_cast<CFStringRef>(copy_app_value("Name", kDomain).get())), "caf\xc3\xa9");
     // A write keeps the other keys and turns the file into XML.
     ASSERT_TRUE(store("TrackpadSpeed", float_number(2.0f).get(), kDomain));
     EXPECT_NE(read_file(domain_file()).find("<key>Name</key>"), std::string::npos);

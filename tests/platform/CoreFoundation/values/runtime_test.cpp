@@ -42,7 +42,7 @@ TEST_F(CfRuntime, ConstantsAreImmortalAndUncounted) {
         EXPECT_EQ(CFGetRetainCount(value), count) << describe(value);
     }
     EXPECT_EQ(CFTestingLiveValueCount(), live);
-    EXPECT_EQ(text_of(constant), "an immortal literal");
+    EXPECT_EQ(UTF8FromCFString(constant), "an immortal literal");
 }
 
 TEST_F(CfRuntime, LiteralsAreInternedAcrossThreadsButScopeConstantsAreDistinct) {
@@ -55,7 +55,7 @@ TEST_F(CfRuntime, LiteralsAreInternedAcrossThreadsButScopeConstantsAreDistinct) 
     for (CFStringRef string : seen) EXPECT_EQ(string, CFSTR("interned from many threads"));
 
     // A scope constant has its own identity even where a literal has its text.
-    std::string scope_text = text_of(kCFPreferencesCurrentUser);
+    std::string scope_text = UTF8FromCFString(kCFPreferencesCurrentUser);
     ASSERT_FALSE(scope_text.empty());
     CFStringRef literal = __CFStringMakeConstantString(scope_text.c_str());
     EXPECT_NE(literal, kCFPreferencesCurrentUser);
@@ -87,7 +87,7 @@ TEST_F(CfRuntime, EachTypeHasItsOwnIdAndName) {
     for (const Case &c : cases) {
         EXPECT_EQ(CFGetTypeID(c.value), c.type) << c.name;
         auto name = CFRef<CFStringRef>::adopt(CFCopyTypeIDDescription(c.type));
-        EXPECT_EQ(text_of(name.get()), c.name);
+        EXPECT_EQ(UTF8FromCFString(name.get()), c.name);
         ids.insert(c.type);
     }
     EXPECT_EQ(ids.size(), std::size(cases));

@@ -30,7 +30,7 @@ std::vector<std::string> pieces_of(const char *text, const char *separator) {
     std::vector<std::string> result;
     if (!pieces) return {"(null)"};
     for (CFIndex i = 0; i < CFArrayGetCount(pieces.get()); ++i) {
-        result.push_back(text_of(static_cast<CFStringRef>(CFArrayGetValueAtIndex(pieces.get(), i))));
+        result.push_back(UTF8FromCFString(static_cast<CFStringRef>(CFArrayGetValueAtIndex(pieces.get(), i))));
     }
     return result;
 }
@@ -55,7 +55,7 @@ TEST_F(CfString, DecodesEachEncodingAndRejectsInvalidBytes) {
         EXPECT_FALSE(decoded(bytes, kCFStringEncodingUTF8)) << testing::PrintToString(bytes);
     }
     EXPECT_FALSE(decoded("caf\xE9", kCFStringEncodingASCII));
-    EXPECT_EQ(text_of(decoded("caf\xE9", kCFStringEncodingISOLatin1).get()), "caf\xC3\xA9");
+    EXPECT_EQ(UTF8FromCFString(decoded("caf\xE9", kCFStringEncodingISOLatin1).get()), "caf\xC3\xA9");
     // Mac Roman's upper half is its own: e-acute, bullet, euro, Apple logo, caron.
     EXPECT_EQ(units_of(decoded("\x8E\xA5\xDB\xF0\xFF", kCFStringEncodingMacRoman).get()),
               (std::vector<UniChar>{0xE9, 0x2022, 0x20AC, 0xF8FF, 0x02C7}));
@@ -175,10 +175,10 @@ TEST_F(CfString, PrefixesSuffixesAndCopies) {
 
 TEST_F(CfString, FormatsAndReadsNumbers) {
     auto label = CFRef<CFStringRef>::adopt(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%.1fx"), 1.5));
-    EXPECT_EQ(text_of(label.get()), "1.5x");
+    EXPECT_EQ(UTF8FromCFString(label.get()), "1.5x");
     auto mixed = CFRef<CFStringRef>::adopt(
         CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%d%% %s %5.2f"), 42, "caf\xC3\xA9", 2.0));
-    EXPECT_EQ(text_of(mixed.get()), "42% caf\xC3\xA9  2.00");
+    EXPECT_EQ(UTF8FromCFString(mixed.get()), "42% caf\xC3\xA9  2.00");
     EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@"), CFSTR("object")), nullptr);
     int written = 0;
     EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("ab%n"), &written), nullptr);

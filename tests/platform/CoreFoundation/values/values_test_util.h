@@ -5,7 +5,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <gtest/gtest.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <functional>
 #include <string>
@@ -14,11 +14,7 @@
 
 namespace values_test {
 
-using glissor_test::text_of;
-
-inline CFRef<CFStringRef> str(const char *utf8) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(nullptr, utf8, kCFStringEncodingUTF8));
-}
+inline CFRef<CFStringRef> str(const char *utf8) { return CFStringFromUTF8(utf8); }
 
 template <typename T>
 CFRef<CFNumberRef> number(CFNumberType type, T value) {
@@ -28,7 +24,7 @@ CFRef<CFNumberRef> number(CFNumberType type, T value) {
 inline std::string describe(CFTypeRef value) {
     if (!value) return "(null)";
     auto description = CFRef<CFStringRef>::adopt(CFCopyDescription(value));
-    return text_of(description.get());
+    return UTF8FromCFString(description.get());
 }
 
 // EXPECT_PRED_FORMAT2(cf_equal, a, b): CFEqual, showing both values when not.

@@ -1,4 +1,4 @@
-// Text of Core Foundation strings as file names.
+// A Core Foundation string as a file name.
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>
