@@ -2,13 +2,15 @@
 
 #include "domain_file.h"
 
+#include <CFText.h>
+#include <CoreFoundation/CFPreferencesPrivate.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -22,14 +24,11 @@ std::string home_directory() {
     return "/";
 }
 
-// The store's own naming of this machine: its machine id, else its host name.
+// The store's own naming of this machine, so that -currentHost finds the
+// files the store writes.
 std::string this_host() {
-    std::ifstream machine_id("/etc/machine-id");
-    std::string id;
-    if (machine_id >> id && !id.empty()) return id;
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) == 0 && name[0]) return name;
-    return "localhost";
+    auto identifier = CFRef<CFStringRef>::adopt(CFPreferencesCopyHostIdentifier());
+    return UTF8FromCFString(identifier.get());
 }
 
 std::string scope_directory(const Scope &scope) {
@@ -120,7 +119,7 @@ private:
 
 }  // namespace
 
-std::optional<Domain> Domain::resolve(const std::string &argument, const Scope &scope, std::string *error) {
+Result<Domain> Domain::resolve(const std::string &argument, const Scope &scope) {
     Domain domain;
     domain.scope_ = scope;
     domain.label_ = argument;
@@ -134,11 +133,9 @@ std::optional<Domain> Domain::resolve(const std::string &argument, const Scope &
         name = ".GlobalPreferences";
         domain.name_ = CFRef<CFStringRef>::retain(kCFPreferencesAnyApplication);
     } else if (const char *why = why_refused(argument)) {
-        *error = "refused domain name " + argument + ": " + why;
-        return std::nullopt;
+        return Failure("refused domain name " + argument + ": " + why);
     } else {
-        domain.name_ = CFRef<CFStringRef>::adopt(
-            CFStringCreateWithCString(kCFAllocatorDefault, argument.c_str(), kCFStringEncodingUTF8));
+        domain.name_ = CFStringFromUTF8(argument);
     }
     domain.file_ = scope_directory(scope) + "/" + name + file_suffix(scope);
     // Another host's file is not one the store serves: it is used directly.
@@ -176,16 +173,19 @@ Loaded Domain::load() const {
     return loaded;
 }
 
-std::string Domain::apply(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const {
-    return name_ ? apply_to_store(set, remove, note) : apply_to_file(set, remove);
+Result<std::string> Domain::apply(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
+    if (name_) return apply_to_store(set, remove);
+    Status written = apply_to_file(set, remove);
+    if (!written) return written.failure();
+    return std::string();
 }
 
-std::string Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const {
+Result<std::string> Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
     FileLook before = look_at_file(file_);
     if (before.value) CFRelease(before.value);
     if (before.state == FileState::Unreadable && before.error != ENOTDIR)
-        return "could not write domain " + label_ + " to " + file_ + ": the file cannot be read (" +
-               reason(before.error) + ")";
+        return Failure("could not write domain " + label_ + " to " + file_ + ": the file cannot be read (" +
+                       reason(before.error) + ")");
     std::set<std::string> aside_before = kept_aside_copies(file_);
     std::vector<const void *> removed(remove.begin(), remove.end());
     auto keys = CFRef<CFArrayRef>::adopt(
@@ -193,39 +193,38 @@ std::string Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStri
     CFPreferencesSetMultiple(set, keys.get(), name_.get(), scope_.user, scope_.host);
     if (!CFPreferencesSynchronize(name_.get(), scope_.user, scope_.host)) {
         int why = why_not_writable(file_);
-        return "could not write domain " + label_ + " to " + file_ + ": " +
-               (why ? reason(why) : std::string("the preference store refused the write"));
+        return Failure("could not write domain " + label_ + " to " + file_ + ": " +
+                       (why ? reason(why) : std::string("the preference store refused the write")));
     }
-    if (before.state == FileState::NotPropertyList) {
-        std::string kept;
-        for (const std::string &name : kept_aside_copies(file_))
-            if (!aside_before.count(name)) kept = name;
-        *note = "domain " + label_ + ": " + file_ + " was not a property list; " +
-                (kept.empty() ? std::string("it was replaced") : "the old file was kept as " + kept);
-    }
-    return {};
+    if (before.state != FileState::NotPropertyList) return std::string();
+    std::string kept;
+    for (const std::string &name : kept_aside_copies(file_))
+        if (!aside_before.count(name)) kept = name;
+    return "domain " + label_ + ": " + file_ + " was not a property list; " +
+           (kept.empty() ? std::string("it was replaced") : "the old file was kept as " + kept);
 }
 
-std::string Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
-    std::string failed = "could not write domain " + label_ + " to " + file_ + ": ";
-    if (make_directory_ && !make_directories(directory_of(file_))) return failed + reason(errno);
+Status Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
+    auto failed = [&](const std::string &why) {
+        return Failure("could not write domain " + label_ + " to " + file_ + ": " + why);
+    };
+    if (make_directory_ && !make_directories(directory_of(file_))) return failed(reason(errno));
     FileLock lock(file_);
-    if (!lock.held())
-        return failed + (errno == EWOULDBLOCK ? "another writer holds its lock" : reason(errno));
+    if (!lock.held()) return failed(errno == EWOULDBLOCK ? "another writer holds its lock" : reason(errno));
     FileLook look = look_at_file(file_);
     auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
-    if (look.state == FileState::Unreadable) return failed + "the file cannot be read (" + reason(look.error) + ")";
-    if (look.state == FileState::NotPropertyList) return failed + "the file is not a property list; it was left as it is";
+    if (look.state == FileState::Unreadable) return failed("the file cannot be read (" + reason(look.error) + ")");
+    if (look.state == FileState::NotPropertyList) return failed("the file is not a property list; it was left as it is");
     auto values = mutable_copy(static_cast<CFDictionaryRef>(parsed.get()));
     if (set) set_all(values.get(), set);
     for (CFStringRef key : remove) CFDictionaryRemoveValue(values.get(), key);
     auto data = CFRef<CFDataRef>::adopt(
         CFPropertyListCreateData(kCFAllocatorDefault, values.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
-    if (!data) return failed + "the values cannot be written as a property list";
+    if (!data) return failed("the values cannot be written as a property list");
     std::string bytes(reinterpret_cast<const char *>(CFDataGetBytePtr(data.get())),
                       static_cast<size_t>(CFDataGetLength(data.get())));
-    if (!replace_file(file_, bytes)) return failed + reason(errno);
-    return {};
+    if (!replace_file(file_, bytes)) return failed(reason(errno));
+    return Status::success();
 }
 
 std::vector<std::string> domain_names(const Scope &scope) {

@@ -5,8 +5,8 @@
 
 #include <CFRef.h>
 #include <CoreFoundation/CoreFoundation.h>
+#include <Result.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +26,8 @@ struct Loaded {
 
 class Domain {
 public:
-    // NULL with *error set when the name is refused.
-    static std::optional<Domain> resolve(const std::string &argument, const Scope &scope, std::string *error);
+    // The domain the argument names, or why the name is refused.
+    static Result<Domain> resolve(const std::string &argument, const Scope &scope);
 
     const std::string &label() const { return label_; }
     const std::string &file() const { return file_; }
@@ -35,9 +35,9 @@ public:
     // Everything in the domain; an absent domain is an empty dictionary.
     Loaded load() const;
     // Sets each key of set (may be NULL) and removes each key of remove,
-    // then writes. Returns an error line, or empty; *note receives a line
-    // worth telling the user even on success (a broken file kept aside).
-    std::string apply(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const;
+    // then writes. On success, a line still worth telling the user (a
+    // broken file kept aside), or empty.
+    Result<std::string> apply(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const;
 
 private:
     std::string label_;       // as messages name it
@@ -46,8 +46,8 @@ private:
     Scope scope_;
     bool make_directory_ = false;  // a host's file: its ByHost directory is made on write
 
-    std::string apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove, std::string *note) const;
-    std::string apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const;
+    Result<std::string> apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const;
+    Status apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const;
 };
 
 // The application domains that have a file in the scope, sorted (the

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <getopt.h>
+#include <utility>
 
 namespace {
 
@@ -115,14 +116,12 @@ int fail(const std::string &message) {
 }
 
 std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status) {
-    std::string error;
-    auto domain = Domain::resolve(argument, scope, &error);
-    if (!domain) *status = fail(error);
-    return domain;
-}
-
-CFRef<CFStringRef> cf_string(const std::string &text) {
-    return CFRef<CFStringRef>::adopt(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+    auto domain = Domain::resolve(argument, scope);
+    if (!domain) {
+        *status = fail(domain.message());
+        return std::nullopt;
+    }
+    return std::move(*domain);
 }
 
 int main(int argc, char **argv) {

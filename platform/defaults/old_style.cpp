@@ -1,6 +1,6 @@
 #include "old_style.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <cstdint>
 #include <cstring>
@@ -86,9 +86,9 @@ private:
     }
 
     CFRef<CFPropertyListRef> make_string(const std::string &utf8) {
-        CFStringRef made = CFStringCreateWithCString(kCFAllocatorDefault, utf8.c_str(), kCFStringEncodingUTF8);
+        auto made = CFStringFromUTF8(utf8);
         if (!made) return fail("the text is not valid UTF-8");
-        return CFRef<CFPropertyListRef>::adopt(made);
+        return CFRef<CFPropertyListRef>::adopt(made.release());
     }
 
     bool parse_escape(std::string &out) {

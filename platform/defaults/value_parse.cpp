@@ -2,7 +2,7 @@
 
 #include "old_style.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <charconv>
 #include <cmath>
@@ -16,9 +16,7 @@ namespace {
 ParsedValue failure(const std::string &why) { return ParsedValue{nullptr, why}; }
 ParsedValue success(CFPropertyListRef value) { return ParsedValue{value, {}}; }
 
-CFPropertyListRef make_string(const std::string &text) {
-    return CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8);
-}
+CFPropertyListRef make_string(const std::string &text) { return CFStringFromUTF8(text).release(); }
 
 // from_chars reads numbers the same way in every locale.
 ParsedValue parse_integer(const std::string &text) {

@@ -1,6 +1,6 @@
 #include "value_text.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <algorithm>
 #include <charconv>
@@ -99,7 +99,7 @@ std::string dictionary_text(CFDictionaryRef dictionary, int indent) {
     std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
     CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
     std::vector<std::pair<std::string, const void *>> entries;
-    for (size_t i = 0; i < keys.size(); ++i) entries.emplace_back(utf8_of(static_cast<CFStringRef>(keys[i])), values[i]);
+    for (size_t i = 0; i < keys.size(); ++i) entries.emplace_back(UTF8FromCFString(static_cast<CFStringRef>(keys[i])), values[i]);
     std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     std::string out = pad(indent) + "{\n";
     for (const auto &[key, value] : entries)
@@ -109,16 +109,9 @@ std::string dictionary_text(CFDictionaryRef dictionary, int indent) {
 
 }  // namespace
 
-std::string utf8_of(CFStringRef string) {
-    if (const char *direct = CFStringGetCStringPtr(string, kCFStringEncodingUTF8)) return direct;
-    CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(string), kCFStringEncodingUTF8) + 1;
-    std::vector<char> buffer(static_cast<size_t>(size));
-    return CFStringGetCString(string, buffer.data(), size, kCFStringEncodingUTF8) ? buffer.data() : "";
-}
-
 std::string value_text(CFPropertyListRef value, int indent) {
     CFTypeID type = CFGetTypeID(value);
-    if (type == CFStringGetTypeID()) return string_text(utf8_of(static_cast<CFStringRef>(value)));
+    if (type == CFStringGetTypeID()) return string_text(UTF8FromCFString(static_cast<CFStringRef>(value)));
     if (type == CFNumberGetTypeID()) return number_text(static_cast<CFNumberRef>(value));
     if (type == CFBooleanGetTypeID()) return CFBooleanGetValue(static_cast<CFBooleanRef>(value)) ? "1" : "0";
     if (type == CFArrayGetTypeID()) return array_text(static_cast<CFArrayRef>(value), indent);
@@ -129,7 +122,7 @@ std::string value_text(CFPropertyListRef value, int indent) {
 }
 
 std::string value_text_bare(CFPropertyListRef value) {
-    if (CFGetTypeID(value) == CFStringGetTypeID()) return utf8_of(static_cast<CFStringRef>(value));
+    if (CFGetTypeID(value) == CFStringGetTypeID()) return UTF8FromCFString(static_cast<CFStringRef>(value));
     if (CFGetTypeID(value) == CFDateGetTypeID()) return date_text(static_cast<CFDateRef>(value));
     return value_text(value);
 }

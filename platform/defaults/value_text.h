@@ -14,8 +14,5 @@ std::string value_text(CFPropertyListRef value, int indent = 0);
 // As value_text, but a string prints as its bare text (`read DOMAIN KEY`).
 std::string value_text_bare(CFPropertyListRef value);
 
-// The UTF-8 text of a CFString.
-std::string utf8_of(CFStringRef string);
-
 // "string", "integer", "float", "boolean", "array", "dictionary", "data", "date".
 std::string value_type_name(CFPropertyListRef value);

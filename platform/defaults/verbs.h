@@ -5,6 +5,8 @@
 
 #include "domain.h"
 
+#include <CFText.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,8 +19,6 @@ int fail(const std::string &message);
 // The domain an argument names, or nothing with the failure reported and
 // *status set.
 std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status);
-// The text as a string reference; NULL when it is not valid UTF-8.
-CFRef<CFStringRef> cf_string(const std::string &text);
 
 int verb_read(const Words &args, const Scope &scope);
 int verb_read_type(const Words &args, const Scope &scope);

@@ -31,7 +31,7 @@ bool contains_word(const std::string &text, const std::string &word) {
 
 bool value_mentions(CFPropertyListRef value, const std::string &word) {
     CFTypeID type = CFGetTypeID(value);
-    if (type == CFStringGetTypeID()) return contains_word(utf8_of(static_cast<CFStringRef>(value)), word);
+    if (type == CFStringGetTypeID()) return contains_word(UTF8FromCFString(static_cast<CFStringRef>(value)), word);
     if (type == CFArrayGetTypeID()) {
         auto array = static_cast<CFArrayRef>(value);
         for (CFIndex i = 0; i < CFArrayGetCount(array); ++i)
@@ -76,8 +76,7 @@ int read_everything(const Scope &scope) {
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     int status = 0;
     for (const std::string &name : every_domain(scope)) {
-        std::string ignored;
-        auto domain = Domain::resolve(name, scope, &ignored);
+        auto domain = Domain::resolve(name, scope);
         if (!domain) continue;  // a file whose name no domain can have
         Loaded loaded = domain->load();
         if (!loaded.values) {
@@ -85,7 +84,7 @@ int read_everything(const Scope &scope) {
             status = 1;
             continue;
         }
-        if (loaded.exists) CFDictionarySetValue(all.get(), cf_string(name).get(), loaded.values.get());
+        if (loaded.exists) CFDictionarySetValue(all.get(), CFStringFromUTF8(name).get(), loaded.values.get());
     }
     printf("%s\n", value_text(all.get()).c_str());
     return status;
@@ -110,7 +109,7 @@ int verb_read(const Words &args, const Scope &scope) {
         printf("%s\n", value_text(values.get()).c_str());
         return 0;
     }
-    const void *value = CFDictionaryGetValue(values.get(), cf_string(args[1]).get());
+    const void *value = CFDictionaryGetValue(values.get(), CFStringFromUTF8(args[1]).get());
     if (!value) return fail("the key " + args[1] + " does not exist in domain " + domain->label());
     printf("%s\n", value_text_bare(value).c_str());
     return 0;
@@ -123,7 +122,7 @@ int verb_read_type(const Words &args, const Scope &scope) {
     if (!domain) return status;
     auto values = existing_values(*domain, &status);
     if (!values) return status;
-    const void *value = CFDictionaryGetValue(values.get(), cf_string(args[1]).get());
+    const void *value = CFDictionaryGetValue(values.get(), CFStringFromUTF8(args[1]).get());
     if (!value) return fail("the key " + args[1] + " does not exist in domain " + domain->label());
     printf("Type is %s\n", value_type_name(value).c_str());
     return 0;
@@ -141,8 +140,7 @@ int verb_find(const Words &args, const Scope &scope) {
     if (args.size() != 1) return usage_error("find needs one word");
     bool any = false;
     for (const std::string &name : every_domain(scope)) {
-        std::string ignored;
-        auto domain = Domain::resolve(name, scope, &ignored);
+        auto domain = Domain::resolve(name, scope);
         if (!domain) continue;
         Loaded loaded = domain->load();
         if (!loaded.values) continue;

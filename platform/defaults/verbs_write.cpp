@@ -39,10 +39,10 @@ std::optional<Loaded> load_for_change(const Domain &domain, int *status) {
 }
 
 int apply(const Domain &domain, CFDictionaryRef set, const std::vector<CFStringRef> &remove) {
-    std::string note;
-    std::string error = domain.apply(set, remove, &note);
-    if (!note.empty()) fprintf(stderr, "defaults: %s\n", note.c_str());
-    return error.empty() ? 0 : fail(error);
+    auto note = domain.apply(set, remove);
+    if (!note) return fail(note.message());
+    if (!note->empty()) fprintf(stderr, "defaults: %s\n", note->c_str());
+    return 0;
 }
 
 std::vector<CFStringRef> keys_of(CFDictionaryRef values) {
@@ -127,7 +127,7 @@ int verb_write(const Words &args, const Scope &scope) {
     if (!value) return fail(parsed.error);
     auto loaded = load_for_change(*domain, &status);
     if (!loaded) return status;
-    auto key = cf_string(args[1]);
+    auto key = CFStringFromUTF8(args[1]);
     if (parsed.kind != WriteKind::Replace) {
         value = merged(*domain, args[1], CFDictionaryGetValue(loaded->values.get(), key.get()), parsed, &status);
         if (!value) return status;
@@ -144,11 +144,11 @@ int verb_rename(const Words &args, const Scope &scope) {
     if (!domain) return status;
     Loaded loaded = domain->load();
     if (!loaded.values) return fail(loaded.error);
-    auto old_key = cf_string(args[1]);
+    auto old_key = CFStringFromUTF8(args[1]);
     const void *value = CFDictionaryGetValue(loaded.values.get(), old_key.get());
     if (!value) return fail("the key " + args[1] + " does not exist in domain " + domain->label());
     auto set = empty_dictionary();
-    CFDictionarySetValue(set.get(), cf_string(args[2]).get(), value);
+    CFDictionarySetValue(set.get(), CFStringFromUTF8(args[2]).get(), value);
     if (args[1] == args[2]) return apply(*domain, set.get(), {});
     return apply(*domain, set.get(), {old_key.get()});
 }
@@ -162,7 +162,7 @@ int verb_delete(const Words &args, const Scope &scope) {
     if (!loaded.values) return fail(loaded.error);
     if (!loaded.exists) return fail("domain " + domain->label() + " does not exist");
     if (args.size() == 1) return apply(*domain, nullptr, keys_of(loaded.values.get()));
-    auto key = cf_string(args[1]);
+    auto key = CFStringFromUTF8(args[1]);
     if (!CFDictionaryContainsKey(loaded.values.get(), key.get()))
         return fail("the key " + args[1] + " does not exist in domain " + domain->label());
     return apply(*domain, nullptr, {key.get()});

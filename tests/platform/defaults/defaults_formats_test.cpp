@@ -188,6 +188,7 @@ TEST_F(DefaultsFormats, GlobalDomainHostsAndFilesAsDomains) {
     EXPECT_EQ(dump(home.preferences_dir() + "/ByHost/" + kDomain + ".otherbox.plist"), "Where str 'there'\n");
     ASSERT_EQ(defaults({"-currentHost", "write", kDomain, "Where", "here"}).exit_code, 0);
     EXPECT_EQ(defaults({"-currentHost", "read", kDomain, "Where"}).out, "here\n");
+    EXPECT_EQ(defaults({"-currentHost", "domains"}).out, kDomain + "\n") << "the store's name for this machine";
     EXPECT_EQ(defaults({"-host", "otherbox", "read", kDomain, "Where"}).out, "there\n");
     EXPECT_EQ(defaults({"read", kDomain}).exit_code, 1) << "neither wrote the any-host domain";
 

@@ -1,6 +1,7 @@
 /*
  * CFPreferencesPrivate.h: calls of the preference service beyond the
- * public ones, for the system's own read-change-write of a stored list.
+ * public ones, for the system's own read-change-write of a stored list and
+ * for programs that look at the store's files themselves.
  */
 #ifndef CF_PREFERENCES_PRIVATE_H
 #define CF_PREFERENCES_PRIVATE_H
@@ -15,6 +16,11 @@ CF_EXTERN_C_BEGIN
  * reads the list again and redoes the change. */
 CF_EXPORT void CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID,
                                                  CFStringRef userName, CFStringRef hostName);
+
+/* The name this machine has in the store's per-host file names
+ * ("DOMAIN.NAME.plist" under ByHost), the files kCFPreferencesCurrentHost
+ * reads and writes. Follows the Create rule; NULL when out of memory. */
+CF_EXPORT CFStringRef CFPreferencesCopyHostIdentifier(void);
 
 CF_EXTERN_C_END
 

@@ -3,7 +3,7 @@
 #include "preferences/store.h"
 #include "string_internal.h"
 
-#include <CFRef.h>
+#include <CFText.h>
 #include <CoreFoundation/CFPreferencesPrivate.h>
 #include <CoreFoundation/CFTesting.h>
 
@@ -99,6 +99,10 @@ void CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef applicationID
     auto name = key_name(key);
     if (!path || !name) return;
     cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { domain.discard_change(*name); });
+}
+
+CFStringRef CFPreferencesCopyHostIdentifier(void) {
+    return CFStringFromUTF8(cfprefs::host_identifier()).release();
 }
 
 Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName, CFStringRef hostName) {

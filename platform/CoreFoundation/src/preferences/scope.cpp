@@ -60,7 +60,8 @@ std::string system_directory() {
     return dir && *dir ? dir : "/Library/Preferences";
 }
 
-// A stable name for this machine: its machine id, else its host name.
+}  // namespace
+
 std::string host_identifier() {
     std::ifstream machine_id("/etc/machine-id");
     std::string id;
@@ -69,8 +70,6 @@ std::string host_identifier() {
     if (gethostname(name, sizeof name - 1) == 0 && name[0]) return name;
     return "localhost";
 }
-
-}  // namespace
 
 std::optional<std::string> domain_file_path(CFStringRef domain, CFStringRef user, CFStringRef host) {
     auto name = domain_name(domain);

@@ -14,4 +14,8 @@ namespace cfprefs {
 // "..", a leading ".", control characters) is refused.
 std::optional<std::string> domain_file_path(CFStringRef domain, CFStringRef user, CFStringRef host);
 
+// A stable name for this machine, used in its per-host file names: its
+// machine id, else its host name.
+std::string host_identifier();
+
 }  // namespace cfprefs

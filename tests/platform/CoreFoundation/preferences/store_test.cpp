@@ -3,6 +3,8 @@
 #include "prefs_test_util.h"
 #include "process.h"
 
+#include <CoreFoundation/CFPreferencesPrivate.h>
+
 #include <plist/plist.h>
 
 #include <cfloat>
@@ -111,6 +113,13 @@ TEST_F(PreferencesTest, ScopesAreKeptApartInTheirOwnFiles) {
     }
     EXPECT_TRUE(parses_as_dictionary(domain_file()));
     EXPECT_TRUE(parses_as_dictionary(home.system_dir() + "/" + kDomain + ".plist"));
+    // Programs that look at the files themselves find the per-host ones by
+    // the name the store gives this machine.
+    auto host = CFRef<CFStringRef>::adopt(CFPreferencesCopyHostIdentifier());
+    ASSERT_FALSE(UTF8FromCFString(host.get()).empty());
+    std::string host_suffix = "." + UTF8FromCFString(host.get()) + ".plist";
+    EXPECT_TRUE(parses_as_dictionary(home.preferences_dir() + "/ByHost/" + kDomain + host_suffix));
+    EXPECT_TRUE(parses_as_dictionary(home.system_dir() + "/ByHost/" + kDomain + host_suffix));
     EXPECT_EQ(int_of(copy_app_value("Which", kDomain).get()), 1) << "App calls use the current user, any host";
 
     // The scope constants are distinct, immortal references, not shared with
