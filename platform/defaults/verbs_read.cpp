@@ -25,6 +25,19 @@ CFRef<CFDictionaryRef> existing_values(const Domain &domain, int *status) {
     return loaded.values;
 }
 
+// The value of key in the domain the argument names, or NULL with the
+// failure reported (*status set).
+CFRef<CFPropertyListRef> existing_value(const std::string &argument, const std::string &key, const Scope &scope,
+                                        int *status) {
+    auto domain = resolve(argument, scope, status);
+    if (!domain) return {};
+    auto values = existing_values(*domain, status);
+    if (!values) return {};
+    const void *value = CFDictionaryGetValue(values.get(), CFStringFromUTF8(key).get());
+    if (!value) *status = fail("the key " + key + " does not exist in domain " + domain->label());
+    return CFRef<CFPropertyListRef>::retain(value);
+}
+
 bool contains_word(const std::string &text, const std::string &word) {
     return strcasestr(text.c_str(), word.c_str()) != nullptr;
 }
@@ -101,30 +114,26 @@ int verb_read(const Words &args, const Scope &scope) {
     if (args.size() > 2) return usage_error("read takes at most a domain and a key");
     if (args.empty()) return read_everything(scope);
     int status = 0;
+    if (args.size() == 2) {
+        auto value = existing_value(args[0], args[1], scope, &status);
+        if (!value) return status;
+        printf("%s\n", value_text_bare(value.get()).c_str());
+        return 0;
+    }
     auto domain = resolve(args[0], scope, &status);
     if (!domain) return status;
     auto values = existing_values(*domain, &status);
     if (!values) return status;
-    if (args.size() == 1) {
-        printf("%s\n", value_text(values.get()).c_str());
-        return 0;
-    }
-    const void *value = CFDictionaryGetValue(values.get(), CFStringFromUTF8(args[1]).get());
-    if (!value) return fail("the key " + args[1] + " does not exist in domain " + domain->label());
-    printf("%s\n", value_text_bare(value).c_str());
+    printf("%s\n", value_text(values.get()).c_str());
     return 0;
 }
 
 int verb_read_type(const Words &args, const Scope &scope) {
     if (args.size() != 2) return usage_error("read-type needs a domain and a key");
     int status = 0;
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
-    auto values = existing_values(*domain, &status);
-    if (!values) return status;
-    const void *value = CFDictionaryGetValue(values.get(), CFStringFromUTF8(args[1]).get());
-    if (!value) return fail("the key " + args[1] + " does not exist in domain " + domain->label());
-    printf("Type is %s\n", value_type_name(value).c_str());
+    auto value = existing_value(args[0], args[1], scope, &status);
+    if (!value) return status;
+    printf("Type is %s\n", value_type_name(value.get()).c_str());
     return 0;
 }
 
