@@ -7,22 +7,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace {
-
-std::string home_directory() {
-    const char *home = getenv("HOME");
-    if (home && *home) return home;
-    if (const passwd *entry = getpwuid(getuid())) return entry->pw_dir;
-    return "/";
-}
 
 // The store's own naming of this machine, so that -currentHost finds the
 // files the store writes.
@@ -31,16 +22,13 @@ std::string this_host() {
     return UTF8FromCFString(identifier.get());
 }
 
+// Where the store keeps the scope's files; another host's files (-host)
+// lie beside this one's.
 std::string scope_directory(const Scope &scope) {
-    std::string dir;
-    if (CFEqual(scope.user, kCFPreferencesAnyUser)) {
-        const char *system = getenv("CFPREFERENCES_SYSTEM_DIR");
-        dir = system && *system ? system : "/Library/Preferences";
-    } else {
-        dir = home_directory() + "/Library/Preferences";
-    }
     bool by_host = !scope.host_name.empty() || CFEqual(scope.host, kCFPreferencesCurrentHost);
-    return by_host ? dir + "/ByHost" : dir;
+    auto dir = CFRef<CFStringRef>::adopt(
+        CFPreferencesCopyDomainDirectory(scope.user, by_host ? kCFPreferencesCurrentHost : kCFPreferencesAnyHost));
+    return UTF8FromCFString(dir.get());
 }
 
 // ".plist", or ".HOST.plist" for a host's own files.

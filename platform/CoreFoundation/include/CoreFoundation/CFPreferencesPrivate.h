@@ -22,6 +22,11 @@ CF_EXPORT void CFPreferencesDiscardPendingValue(CFStringRef key, CFStringRef app
  * reads and writes. Follows the Create rule; NULL when out of memory. */
 CF_EXPORT CFStringRef CFPreferencesCopyHostIdentifier(void);
 
+/* The directory that holds the domain files of that user and host (the
+ * scope constants), or NULL when the user or host is not one the service
+ * knows. Follows the Create rule. */
+CF_EXPORT CFStringRef CFPreferencesCopyDomainDirectory(CFStringRef userName, CFStringRef hostName);
+
 CF_EXTERN_C_END
 
 #endif

@@ -105,6 +105,11 @@ CFStringRef CFPreferencesCopyHostIdentifier(void) {
     return CFStringFromUTF8(cfprefs::host_identifier()).release();
 }
 
+CFStringRef CFPreferencesCopyDomainDirectory(CFStringRef userName, CFStringRef hostName) {
+    auto dir = cfprefs::domain_directory(userName, hostName);
+    return dir ? CFStringFromUTF8(*dir).release() : nullptr;
+}
+
 Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName, CFStringRef hostName) {
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     if (!path) return false;

@@ -71,14 +71,20 @@ std::string host_identifier() {
     return "localhost";
 }
 
-std::optional<std::string> domain_file_path(CFStringRef domain, CFStringRef user, CFStringRef host) {
-    auto name = domain_name(domain);
+std::optional<std::string> domain_directory(CFStringRef user, CFStringRef host) {
     auto who = user_of(user);
     auto where = host_of(host);
-    if (!name || !who || !where) return std::nullopt;
+    if (!who || !where) return std::nullopt;
     std::string dir = *who == User::Current ? home_directory() + "/Library/Preferences" : system_directory();
-    if (*where == Host::Any) return dir + "/" + *name + ".plist";
-    return dir + "/ByHost/" + *name + "." + host_identifier() + ".plist";
+    return *where == Host::Any ? dir : dir + "/ByHost";
+}
+
+std::optional<std::string> domain_file_path(CFStringRef domain, CFStringRef user, CFStringRef host) {
+    auto name = domain_name(domain);
+    auto dir = domain_directory(user, host);
+    if (!name || !dir) return std::nullopt;
+    if (host_of(host) == Host::Any) return *dir + "/" + *name + ".plist";
+    return *dir + "/" + *name + "." + host_identifier() + ".plist";
 }
 
 }  // namespace cfprefs

@@ -14,6 +14,10 @@ namespace cfprefs {
 // "..", a leading ".", control characters) is refused.
 std::optional<std::string> domain_file_path(CFStringRef domain, CFStringRef user, CFStringRef host);
 
+// The directory of the domain files of that user and host, or nothing when
+// either is not one the service knows.
+std::optional<std::string> domain_directory(CFStringRef user, CFStringRef host);
+
 // A stable name for this machine, used in its per-host file names: its
 // machine id, else its host name.
 std::string host_identifier();

@@ -113,13 +113,22 @@ TEST_F(PreferencesTest, ScopesAreKeptApartInTheirOwnFiles) {
     }
     EXPECT_TRUE(parses_as_dictionary(domain_file()));
     EXPECT_TRUE(parses_as_dictionary(home.system_dir() + "/" + kDomain + ".plist"));
-    // Programs that look at the files themselves find the per-host ones by
-    // the name the store gives this machine.
+    // Programs that look at the files themselves find them in the scope's
+    // directory, the per-host ones by the name the store gives this machine.
     auto host = CFRef<CFStringRef>::adopt(CFPreferencesCopyHostIdentifier());
     ASSERT_FALSE(UTF8FromCFString(host.get()).empty());
     std::string host_suffix = "." + UTF8FromCFString(host.get()) + ".plist";
-    EXPECT_TRUE(parses_as_dictionary(home.preferences_dir() + "/ByHost/" + kDomain + host_suffix));
-    EXPECT_TRUE(parses_as_dictionary(home.system_dir() + "/ByHost/" + kDomain + host_suffix));
+    for (const auto &scope : scopes) {
+        auto dir = CFRef<CFStringRef>::adopt(CFPreferencesCopyDomainDirectory(scope.user, scope.host));
+        bool any_host = scope.host == kCFPreferencesAnyHost;
+        EXPECT_TRUE(parses_as_dictionary(UTF8FromCFString(dir.get()) + "/" + kDomain +
+                                         (any_host ? ".plist" : host_suffix)))
+            << UTF8FromCFString(dir.get());
+    }
+    EXPECT_EQ(UTF8FromCFString(CFRef<CFStringRef>::adopt(CFPreferencesCopyDomainDirectory(
+                                   kCFPreferencesCurrentUser, kCFPreferencesAnyHost)).get()),
+              home.preferences_dir());
+    EXPECT_EQ(CFPreferencesCopyDomainDirectory(cf("somebody").get(), kCFPreferencesAnyHost), nullptr);
     EXPECT_EQ(int_of(copy_app_value("Which", kDomain).get()), 1) << "App calls use the current user, any host";
 
     // The scope constants are distinct, immortal references, not shared with
