@@ -86,7 +86,8 @@ void track_immortal(RuntimeBase *value) noexcept;
 // Forgets a value that is about to be freed.
 void untrack_value(RuntimeBase *value) noexcept;
 // True when the pointer is a value that has been made and not yet freed
-// (immortal ones included).
+// (immortal ones included). Checked only where the process keeps the live
+// set (CFTestingChecksLiveValues); elsewhere any non-NULL pointer passes.
 bool is_live_value(const void *pointer) noexcept;
 
 // A new value with one reference, owned by the caller; NULL when the
