@@ -6,12 +6,21 @@
 // unchanged file costs the same at any length, so the lookup grows linearly.
 // The list keeps its size across iterations: what one call adds or removes
 // is undone outside the timing.
+//
+// Beside them, the floors they are held to: a raw parse of the stored file
+// (read it, decode it) for a count that finds the file changed, and a raw
+// durable write of the same bytes (write, fsync, rename, fsync the folder)
+// for Add and Remove.
 #include "LoginItems.h"
 #include "temp_home.h"
 
 #include <CFRef.h>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -96,6 +105,80 @@ void BM_RemoveLoginItemAtIndex(benchmark::State &state) {
     finish(state, listed.count);
 }
 
+std::string list_file(const ListedHome &listed) {
+    return listed.home.preferences_dir() + "/loginwindow.plist";
+}
+
+std::string file_bytes(const std::string &path) {
+    std::string bytes;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0) return bytes;
+    if (fstat(fd, &info) == 0) {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        if (read(fd, bytes.data(), bytes.size()) != info.st_size) bytes.clear();
+    }
+    close(fd);
+    return bytes;
+}
+
+bool write_durably(const std::string &path, const std::string &bytes) {
+    std::string temporary = path + ".bench-tmp";
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) return false;
+    std::string folder = path.substr(0, path.rfind('/'));
+    int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool synced = folder_fd >= 0 && fsync(folder_fd) == 0;
+    if (folder_fd >= 0) close(folder_fd);
+    return synced;
+}
+
+// The count right after another process rewrote the file with the same
+// records: the list must be read and decoded again.
+void BM_GetCountOfLoginItemsAfterChange(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    std::string path = list_file(listed);
+    std::string bytes = file_bytes(path);
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!write_durably(path, bytes)) state.SkipWithError("cannot rewrite the list");
+        state.ResumeTiming();
+        if (GetCountOfLoginItems(kUser) != listed.count) state.SkipWithError("wrong count");
+    }
+    finish(state, listed.count);
+}
+
+// The floor of a count after a change: read the file, decode it.
+void BM_RawParseOfList(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    std::string path = list_file(listed);
+    for (auto _ : state) {
+        std::string bytes = file_bytes(path);
+        auto data = CFRef<CFDataRef>::adopt(CFDataCreate(
+            nullptr, reinterpret_cast<const UInt8 *>(bytes.data()), static_cast<CFIndex>(bytes.size())));
+        auto list = CFRef<CFPropertyListRef>::adopt(
+            CFPropertyListCreateWithData(nullptr, data.get(), kCFPropertyListImmutable, nullptr, nullptr));
+        if (!list) state.SkipWithError("the stored list does not decode");
+    }
+    finish(state, listed.count);
+}
+
+// The floor of Add and Remove: a durable write of the list's bytes.
+void BM_RawDurableWriteOfList(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    std::string path = list_file(listed);
+    std::string bytes = file_bytes(path);
+    for (auto _ : state)
+        if (!write_durably(path, bytes)) state.SkipWithError("cannot write the list");
+    finish(state, listed.count);
+}
+
 // As the pane looks for its helper: every record's name, none matching.
 void BM_NameOfEveryLoginItem(benchmark::State &state) {
     ListedHome listed(state);
@@ -115,6 +198,9 @@ void list_sizes(benchmark::internal::Benchmark *bench) {
 }
 
 BENCHMARK(BM_GetCountOfLoginItems)->Apply(list_sizes);
+BENCHMARK(BM_GetCountOfLoginItemsAfterChange)->Apply(list_sizes);
+BENCHMARK(BM_RawParseOfList)->Apply(list_sizes);
+BENCHMARK(BM_RawDurableWriteOfList)->Apply(list_sizes);
 BENCHMARK(BM_NameOfEveryLoginItem)->Apply(list_sizes);
 BENCHMARK(BM_AddLoginItemWithPropertiesToUser)->Apply(list_sizes);
 BENCHMARK(BM_RemoveLoginItemAtIndex)->Apply(list_sizes);

@@ -18,6 +18,60 @@ bool is_container(CFTypeRef value) {
     return type == CFArrayGetTypeID() || type == CFDictionaryGetTypeID();
 }
 
+CFRef<CFPropertyListRef> frozen(CFPropertyListRef value);
+
+// The array with every element frozen; the array itself when nothing in it
+// is mutable.
+CFRef<CFPropertyListRef> frozen_array(CFArrayRef array) {
+    CFIndex count = CFArrayGetCount(array);
+    std::vector<CFRef<CFPropertyListRef>> elements;
+    elements.reserve(static_cast<size_t>(count));
+    bool same = true;
+    for (CFIndex i = 0; i < count; ++i) {
+        CFPropertyListRef element = CFArrayGetValueAtIndex(array, i);
+        elements.push_back(frozen(element));
+        if (!elements.back()) return {};
+        same = same && elements.back().get() == element;
+    }
+    // An immutable array is its own copy: the same pointer comes back.
+    auto copy = CFRef<CFArrayRef>::adopt(CFArrayCreateCopy(kCFAllocatorDefault, array));
+    if (same && copy.get() == array) return CFRef<CFPropertyListRef>::retain(array);
+    std::vector<const void *> values;
+    for (const auto &element : elements) values.push_back(element.get());
+    return CFRef<CFPropertyListRef>::adopt(CFArrayCreate(kCFAllocatorDefault, values.data(), count, &kCFTypeArrayCallBacks));
+}
+
+CFRef<CFPropertyListRef> frozen_dictionary(CFDictionaryRef dictionary) {
+    CFIndex count = CFDictionaryGetCount(dictionary);
+    std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+    std::vector<CFRef<CFPropertyListRef>> held;
+    held.reserve(static_cast<size_t>(count));
+    bool same = true;
+    for (auto &value : values) {
+        held.push_back(frozen(value));
+        if (!held.back()) return {};
+        same = same && held.back().get() == value;
+        value = held.back().get();
+    }
+    auto copy = CFRef<CFDictionaryRef>::adopt(CFDictionaryCreateCopy(kCFAllocatorDefault, dictionary));
+    if (same && copy.get() == dictionary) return CFRef<CFPropertyListRef>::retain(dictionary);
+    return CFRef<CFPropertyListRef>::adopt(CFDictionaryCreate(kCFAllocatorDefault, keys.data(), values.data(), count,
+                                                              &kCFTypeDictionaryKeyCallBacks,
+                                                              &kCFTypeDictionaryValueCallBacks));
+}
+
+// The value with no mutable container left in it, sharing every part that
+// is already immutable; NULL when out of memory. Strings, numbers, data,
+// dates and booleans are immutable here. Only called on values the codec
+// has just written, so the nesting is within its depth limit.
+CFRef<CFPropertyListRef> frozen(CFPropertyListRef value) {
+    CFTypeID type = CFGetTypeID(value);
+    if (type == CFArrayGetTypeID()) return frozen_array(static_cast<CFArrayRef>(value));
+    if (type == CFDictionaryGetTypeID()) return frozen_dictionary(static_cast<CFDictionaryRef>(value));
+    return CFRef<CFPropertyListRef>::retain(value);
+}
+
 std::string directory_of(const std::string &path) {
     auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -186,7 +240,23 @@ bool DomainFile::write_merged(const std::string &target) {
     if (!merged || !cfplist::encode_for_file(merged.get(), bytes)) return false;
     bool replaces_file = state_ != Snapshot::Missing;
     if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target)) return false;
-    return replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
+    auto written = replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
+    if (!written) return false;
+    adopt_written(merged.get(), *written);
+    return true;
+}
+
+// The file now holds exactly what was written (the codec writes values
+// exactly or not at all), so those values, frozen against later changes by
+// the caller, are the snapshot of the file as written: the next read does
+// not decode it again. Without memory for that, it is read again when next
+// needed.
+void DomainFile::adopt_written(CFDictionaryRef written, const WrittenFile &file) {
+    auto values = file.identity ? frozen(written) : CFRef<CFPropertyListRef>();
+    snapshot_ = CFRef<CFDictionaryRef>::retain(static_cast<CFDictionaryRef>(values.get()));
+    state_ = snapshot_ ? Snapshot::Whole : Snapshot::Unread;
+    if (file.identity) identity_ = *file.identity;
+    ownership_ = file.ownership;
 }
 
 bool DomainFile::synchronize() {
@@ -209,9 +279,6 @@ bool DomainFile::synchronize() {
     if (!owner_may_write || !write_merged(*target)) return false;
     for (const auto &[name, value] : pending_) read_.erase(name);
     pending_.clear();
-    // Read back lazily: the file now holds only validated values.
-    snapshot_ = {};
-    state_ = Snapshot::Unread;
     return true;
 }
 
