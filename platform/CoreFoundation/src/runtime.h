@@ -114,6 +114,10 @@ T *create_immortal(Args &&...args) noexcept {
     return value;
 }
 
+// Whether the container was made mutable (a Create...Mutable call).
+bool is_mutable_array(CFArrayRef array);
+bool is_mutable_dictionary(CFDictionaryRef dictionary);
+
 // Stops the process: "CoreFoundation: <function>: <message>" on stderr,
 // then abort(). For misuse that the real platform treats as a crash.
 [[noreturn]] void fatal(const char *function, const char *format, ...)

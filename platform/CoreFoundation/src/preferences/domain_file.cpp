@@ -1,6 +1,7 @@
 #include "preferences/domain_file.h"
 
 #include "property_list_codec.h"
+#include "runtime.h"
 #include "string_internal.h"
 
 #include <sys/stat.h>
@@ -18,58 +19,65 @@ bool is_container(CFTypeRef value) {
     return type == CFArrayGetTypeID() || type == CFDictionaryGetTypeID();
 }
 
-CFRef<CFPropertyListRef> frozen(CFPropertyListRef value);
-
-// The array with every element frozen; the array itself when nothing in it
-// is mutable.
-CFRef<CFPropertyListRef> frozen_array(CFArrayRef array) {
-    CFIndex count = CFArrayGetCount(array);
-    std::vector<CFRef<CFPropertyListRef>> elements;
-    elements.reserve(static_cast<size_t>(count));
-    bool same = true;
-    for (CFIndex i = 0; i < count; ++i) {
-        CFPropertyListRef element = CFArrayGetValueAtIndex(array, i);
-        elements.push_back(frozen(element));
-        if (!elements.back()) return {};
-        same = same && elements.back().get() == element;
+// Whether nothing in the value is a mutable container. Dictionaries are
+// mostly small records, whose entries fit on the stack.
+bool is_frozen(CFPropertyListRef value) {
+    CFTypeID type = CFGetTypeID(value);
+    if (type == CFArrayGetTypeID()) {
+        auto array = static_cast<CFArrayRef>(value);
+        if (cf::is_mutable_array(array)) return false;
+        CFIndex count = CFArrayGetCount(array);
+        for (CFIndex i = 0; i < count; ++i)
+            if (!is_frozen(CFArrayGetValueAtIndex(array, i))) return false;
+        return true;
     }
-    // An immutable array is its own copy: the same pointer comes back.
-    auto copy = CFRef<CFArrayRef>::adopt(CFArrayCreateCopy(kCFAllocatorDefault, array));
-    if (same && copy.get() == array) return CFRef<CFPropertyListRef>::retain(array);
-    std::vector<const void *> values;
-    for (const auto &element : elements) values.push_back(element.get());
-    return CFRef<CFPropertyListRef>::adopt(CFArrayCreate(kCFAllocatorDefault, values.data(), count, &kCFTypeArrayCallBacks));
+    if (type != CFDictionaryGetTypeID()) return true;
+    auto dictionary = static_cast<CFDictionaryRef>(value);
+    if (cf::is_mutable_dictionary(dictionary)) return false;
+    auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
+    constexpr size_t kFew = 8;
+    const void *few[kFew];
+    std::vector<const void *> many(count > kFew ? count : 0);
+    const void **values = count > kFew ? many.data() : few;
+    CFDictionaryGetKeysAndValues(dictionary, nullptr, values);
+    for (size_t i = 0; i < count; ++i)
+        if (!is_frozen(values[i])) return false;
+    return true;
 }
 
-CFRef<CFPropertyListRef> frozen_dictionary(CFDictionaryRef dictionary) {
-    CFIndex count = CFDictionaryGetCount(dictionary);
-    std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
-    CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+// The value with every mutable container in it replaced by an immutable
+// copy, sharing every part that is already immutable (strings, numbers,
+// data, dates and booleans always are); NULL when out of memory. Only
+// called on values the codec has just written, so the nesting is within its
+// depth limit.
+CFRef<CFPropertyListRef> frozen(CFPropertyListRef value) {
+    if (is_frozen(value)) return CFRef<CFPropertyListRef>::retain(value);
     std::vector<CFRef<CFPropertyListRef>> held;
-    held.reserve(static_cast<size_t>(count));
-    bool same = true;
-    for (auto &value : values) {
-        held.push_back(frozen(value));
-        if (!held.back()) return {};
-        same = same && held.back().get() == value;
-        value = held.back().get();
+    std::vector<const void *> parts;
+    if (CFGetTypeID(value) == CFArrayGetTypeID()) {
+        auto array = static_cast<CFArrayRef>(value);
+        CFIndex count = CFArrayGetCount(array);
+        for (CFIndex i = 0; i < count; ++i) {
+            held.push_back(frozen(CFArrayGetValueAtIndex(array, i)));
+            if (!held.back()) return {};
+            parts.push_back(held.back().get());
+        }
+        return CFRef<CFPropertyListRef>::adopt(
+            CFArrayCreate(kCFAllocatorDefault, parts.data(), count, &kCFTypeArrayCallBacks));
     }
-    auto copy = CFRef<CFDictionaryRef>::adopt(CFDictionaryCreateCopy(kCFAllocatorDefault, dictionary));
-    if (same && copy.get() == dictionary) return CFRef<CFPropertyListRef>::retain(dictionary);
-    return CFRef<CFPropertyListRef>::adopt(CFDictionaryCreate(kCFAllocatorDefault, keys.data(), values.data(), count,
+    auto dictionary = static_cast<CFDictionaryRef>(value);
+    CFIndex count = CFDictionaryGetCount(dictionary);
+    std::vector<const void *> keys(static_cast<size_t>(count));
+    parts.resize(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(dictionary, keys.data(), parts.data());
+    for (auto &part : parts) {
+        held.push_back(frozen(part));
+        if (!held.back()) return {};
+        part = held.back().get();
+    }
+    return CFRef<CFPropertyListRef>::adopt(CFDictionaryCreate(kCFAllocatorDefault, keys.data(), parts.data(), count,
                                                               &kCFTypeDictionaryKeyCallBacks,
                                                               &kCFTypeDictionaryValueCallBacks));
-}
-
-// The value with no mutable container left in it, sharing every part that
-// is already immutable; NULL when out of memory. Strings, numbers, data,
-// dates and booleans are immutable here. Only called on values the codec
-// has just written, so the nesting is within its depth limit.
-CFRef<CFPropertyListRef> frozen(CFPropertyListRef value) {
-    CFTypeID type = CFGetTypeID(value);
-    if (type == CFArrayGetTypeID()) return frozen_array(static_cast<CFArrayRef>(value));
-    if (type == CFDictionaryGetTypeID()) return frozen_dictionary(static_cast<CFDictionaryRef>(value));
-    return CFRef<CFPropertyListRef>::retain(value);
 }
 
 std::string directory_of(const std::string &path) {
