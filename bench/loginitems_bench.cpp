@@ -6,12 +6,23 @@
 // unchanged file costs the same at any length, so the lookup grows linearly.
 // The list keeps its size across iterations: what one call adds or removes
 // is undone outside the timing.
+//
+// Beside them, the floors they are held to: a raw parse of the stored file
+// (read it, decode it) for a count that finds the file changed, and a raw
+// durable write of the same bytes (write, fsync, rename, fsync the folder)
+// for Add and Remove.
 #include "LoginItems.h"
+#include "property_list_codec.h"
 #include "temp_home.h"
 
 #include <CFText.h>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -92,6 +103,87 @@ void BM_RemoveLoginItemAtIndex(benchmark::State &state) {
     finish(state, listed.count);
 }
 
+std::string list_file(const ListedHome &listed) {
+    return listed.home.preferences_dir() + "/loginwindow.plist";
+}
+
+// Reads the whole file into bytes, reusing its storage; false on failure.
+bool read_file_into(const std::string &path, std::string &bytes) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool read_all = fstat(fd, &info) == 0;
+    if (read_all) {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        read_all = read(fd, bytes.data(), bytes.size()) == info.st_size;
+    }
+    close(fd);
+    return read_all;
+}
+
+std::string file_bytes(const std::string &path) {
+    std::string bytes;
+    if (!read_file_into(path, bytes)) bytes.clear();
+    return bytes;
+}
+
+bool write_durably(const std::string &path, const std::string &bytes) {
+    std::string temporary = path + ".bench-tmp";
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) return false;
+    std::string folder = path.substr(0, path.rfind('/'));
+    int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool synced = folder_fd >= 0 && fsync(folder_fd) == 0;
+    if (folder_fd >= 0) close(folder_fd);
+    return synced;
+}
+
+// The count right after another process rewrote the file with the same
+// records: the list must be read and decoded again.
+void BM_GetCountOfLoginItemsAfterChange(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    std::string path = list_file(listed);
+    std::string bytes = file_bytes(path);
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!write_durably(path, bytes)) state.SkipWithError("cannot rewrite the list");
+        state.ResumeTiming();
+        if (GetCountOfLoginItems(kUser) != listed.count) state.SkipWithError("wrong count");
+    }
+    finish(state, listed.count);
+}
+
+// The floor of a count after a change: read the file, decode it with the
+// codec, and nothing else.
+void BM_RawParseOfList(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    std::string path = list_file(listed);
+    for (auto _ : state) {
+        std::string bytes;
+        if (!read_file_into(path, bytes)) state.SkipWithError("cannot read the list");
+        auto decoded = cfplist::decode_domain(bytes.data(), bytes.size());
+        auto domain = CFRef<CFDictionaryRef>::adopt(decoded.dictionary);
+        if (!domain) state.SkipWithError("the stored list does not decode");
+    }
+    finish(state, listed.count);
+}
+
+// The floor of Add and Remove: a durable write of the list's bytes.
+void BM_RawDurableWriteOfList(benchmark::State &state) {
+    ListedHome listed(state);
+    if (!listed.ready) return;
+    std::string path = list_file(listed);
+    std::string bytes = file_bytes(path);
+    for (auto _ : state)
+        if (!write_durably(path, bytes)) state.SkipWithError("cannot write the list");
+    finish(state, listed.count);
+}
+
 // As the pane looks for its helper: every record's name, none matching.
 void BM_NameOfEveryLoginItem(benchmark::State &state) {
     ListedHome listed(state);
@@ -111,6 +203,9 @@ void list_sizes(benchmark::internal::Benchmark *bench) {
 }
 
 BENCHMARK(BM_GetCountOfLoginItems)->Apply(list_sizes);
+BENCHMARK(BM_GetCountOfLoginItemsAfterChange)->Apply(list_sizes);
+BENCHMARK(BM_RawParseOfList)->Apply(list_sizes);
+BENCHMARK(BM_RawDurableWriteOfList)->Apply(list_sizes);
 BENCHMARK(BM_NameOfEveryLoginItem)->Apply(list_sizes);
 BENCHMARK(BM_AddLoginItemWithPropertiesToUser)->Apply(list_sizes);
 BENCHMARK(BM_RemoveLoginItemAtIndex)->Apply(list_sizes);
@@ -118,6 +213,11 @@ BENCHMARK(BM_RemoveLoginItemAtIndex)->Apply(list_sizes);
 }  // namespace
 
 int main(int argc, char **argv) {
+    // Freed pages stay with the process: otherwise whichever benchmark frees
+    // a long list at the top of the heap pays a page fault per page for the
+    // next list, and the floors would measure the allocator's trimming.
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -1,13 +1,20 @@
-// Value memory, the set of live values, and the test hooks over them.
+// Value memory, the count and set of live values, and the test hooks over
+// them.
 //
 // Every value made by create_value passes one counter, which the fault
-// injector watches, and enters the live set; CFRelease and CFRetain consult
-// that set, so releasing a value that is already freed is caught by name
-// instead of corrupting memory.
+// injector watches, and is counted live until freed. Where a process asks
+// for it (CF_CHECK_LIVE_VALUES=1 in its environment, as the test suites
+// run), values also enter the live set, which CFRelease and CFRetain
+// consult: releasing a value that is already freed is then caught by name
+// instead of corrupting memory. The set is a locked hash table that every
+// value's making and freeing passes through, about a fifth of the time of a
+// preference read, so other processes do without it.
 #include "runtime.h"
 
 #include <CoreFoundation/CFTesting.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <unordered_set>
 
@@ -24,6 +31,16 @@ struct LiveSet {
     std::mutex mutex;
     std::unordered_set<const void *> values;
 };
+
+// Decided once, before the first value is made, so that every value of the
+// process is in the set or none is.
+bool keeps_live_set() {
+    static const bool keeps = [] {
+        const char *setting = std::getenv("CF_CHECK_LIVE_VALUES");
+        return setting && std::strcmp(setting, "1") == 0;
+    }();
+    return keeps;
+}
 
 LiveSet &live_set() {
     // Never destroyed: values may be released from other libraries' static
@@ -60,33 +77,39 @@ void *allocate_immortal(size_t size) noexcept {
 void free_value_memory(void *memory) noexcept { ::operator delete(memory); }
 
 bool track_value(RuntimeBase *value) noexcept {
-    LiveSet &set = live_set();
-    try {
-        std::lock_guard lock(set.mutex);
-        set.values.insert(value);
-    } catch (const std::bad_alloc &) {
-        return false;
+    if (keeps_live_set()) {
+        LiveSet &set = live_set();
+        try {
+            std::lock_guard lock(set.mutex);
+            set.values.insert(value);
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
     }
-    ++g_live;
+    g_live.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
 void track_immortal(RuntimeBase *value) noexcept {
+    if (!keeps_live_set()) return;
     LiveSet &set = live_set();
     std::lock_guard lock(set.mutex);
     set.values.insert(value);
 }
 
 void untrack_value(RuntimeBase *value) noexcept {
-    LiveSet &set = live_set();
-    {
+    if (keeps_live_set()) {
+        LiveSet &set = live_set();
         std::lock_guard lock(set.mutex);
         set.values.erase(value);
     }
-    --g_live;
+    g_live.fetch_sub(1, std::memory_order_relaxed);
 }
 
 bool is_live_value(const void *pointer) noexcept {
+    // Without the set, a pointer is taken for what the caller says it is:
+    // the type check that follows every lookup still catches a non-value.
+    if (!keeps_live_set()) return pointer != nullptr;
     LiveSet &set = live_set();
     std::lock_guard lock(set.mutex);
     return set.values.count(pointer) != 0;
@@ -95,6 +118,8 @@ bool is_live_value(const void *pointer) noexcept {
 }  // namespace cf
 
 CFIndex CFTestingLiveValueCount(void) { return cf::g_live.load(); }
+
+Boolean CFTestingChecksLiveValues(void) { return cf::keeps_live_set(); }
 
 void CFTestingFailAllocation(CFIndex nth) {
     cf::g_fail_at.store(nth > 0 ? cf::g_allocations.load() + nth : 0);

@@ -162,6 +162,8 @@ CFMutableArrayRef CFArrayCreateMutableCopy(CFAllocatorRef, CFIndex capacity, CFA
     return make_array(&source->callbacks, true, capacity, source->values.data(), source->count());
 }
 
+bool cf::is_mutable_array(CFArrayRef array) { return checked_array(array, "cf::is_mutable_array")->is_mutable; }
+
 CFIndex CFArrayGetCount(CFArrayRef theArray) {
     return checked_array(theArray, "CFArrayGetCount")->count();
 }

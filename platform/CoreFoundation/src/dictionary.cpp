@@ -261,6 +261,10 @@ CFMutableDictionaryRef CFDictionaryCreateMutableCopy(CFAllocatorRef, CFIndex cap
     return copy_dictionary(source, true, capacity);
 }
 
+bool cf::is_mutable_dictionary(CFDictionaryRef dictionary) {
+    return checked_dictionary(dictionary, "cf::is_mutable_dictionary")->is_mutable;
+}
+
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict) {
     return checked_dictionary(theDict, "CFDictionaryGetCount")->count();
 }

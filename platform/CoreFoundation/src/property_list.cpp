@@ -70,8 +70,8 @@ Boolean CFPropertyListIsValid(CFPropertyListRef plist, CFPropertyListFormat form
     if (!plist) return false;
     if (!is_file_format(format) && format != kCFPropertyListOpenStepFormat) return false;
     // Valid exactly when it can be written.
+    if (format == kCFPropertyListXMLFormat_v1_0) return cfplist::can_encode_xml(plist);
     std::string bytes;
-    if (format == kCFPropertyListXMLFormat_v1_0) return cfplist::encode_xml(plist, bytes);
     if (!cfplist::encode_binary(plist, bytes)) return false;
     return format != kCFPropertyListOpenStepFormat || holds_only_openstep_types(plist);
 }

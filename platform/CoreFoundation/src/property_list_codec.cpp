@@ -122,6 +122,11 @@ bool encode_xml(CFPropertyListRef value, std::string &out) {
     return encode(value, out, [](CFPropertyListRef v, std::string &o) { return detail::write_xml(v, o, false); });
 }
 
+bool can_encode_xml(CFPropertyListRef value) {
+    std::string unused;
+    return encode(value, unused, [](CFPropertyListRef v, std::string &) { return detail::can_write_xml(v); });
+}
+
 bool encode_binary(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_binary); }
 
 bool encode_for_file(CFPropertyListRef value, std::string &out) {

@@ -51,6 +51,8 @@ CFPLIST_EXPORT DomainContents decode_domain(const void *bytes, size_t size);
 // other control characters but tab, LF and CR, U+FFFE, U+FFFF), or its text
 // would exceed the limits; out is then unspecified.
 CFPLIST_EXPORT bool encode_xml(CFPropertyListRef value, std::string &out);
+// Whether encode_xml would succeed, found without building the text.
+CFPLIST_EXPORT bool can_encode_xml(CFPropertyListRef value);
 
 // The value as a binary property list. Shared references in memory stay
 // shared in the file. False on the same grounds as encode_xml, except that

@@ -46,6 +46,8 @@ Decoded decode_xml(std::string_view bytes, const DecodeOptions &options);
 bool is_binary(std::string_view bytes);
 // Dates are written in whole seconds; exact refuses a date with a fraction.
 bool write_xml(CFPropertyListRef value, std::string &out, bool exact);
+// Whether write_xml(value, out, false) would succeed, without building the text.
+bool can_write_xml(CFPropertyListRef value);
 bool write_binary(CFPropertyListRef value, std::string &out);
 
 // Immutable containers of owned values; NULL when an allocation fails.

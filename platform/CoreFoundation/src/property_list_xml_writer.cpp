@@ -18,17 +18,45 @@
 namespace cfplist::detail {
 namespace {
 
+// Where the text goes: into a string, or only counted, when the question is
+// whether a value can be written at all (the same rules, no text built).
+class XmlOutput {
+public:
+    explicit XmlOutput(std::string *text) : text_(text) {}
+    XmlOutput &operator+=(std::string_view part) {
+        if (text_)
+            text_->append(part);
+        else
+            counted_ += part.size();
+        return *this;
+    }
+    XmlOutput &operator+=(char c) { return *this += std::string_view(&c, 1); }
+    void append(size_t count, char c) {
+        if (text_)
+            text_->append(count, c);
+        else
+            counted_ += count;
+    }
+    size_t size() const { return text_ ? text_->size() : counted_; }
+
+private:
+    std::string *text_;
+    size_t counted_ = 0;
+};
+
 class XmlWriter {
 public:
-    XmlWriter(std::string &out, bool exact) : out_(out), exact_(exact) {}
+    XmlWriter(std::string *out, bool exact) : out_(out), exact_(exact) {
+        if (out) out->clear();
+    }
 
     bool document(CFTypeRef value) {
         // The document type line is optional for readers, but tools that
         // compare exported text expect the usual header.
-        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-               "<plist version=\"1.0\">\n";
+        out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                "<plist version=\"1.0\">\n";
         if (!write(value, 0)) return false;
         out_ += "</plist>\n";
         return out_.size() <= kMaxFileBytes;
@@ -37,18 +65,26 @@ public:
 private:
     void indent(int depth) { out_.append(static_cast<size_t>(std::min(depth, kMaxIndent)), '\t'); }
 
+    static bool needs_reference(char c) { return c == '&' || c == '<' || c == '>' || c == '\r'; }
+
+    // Runs of plain text are copied whole; only the four characters that
+    // need it are replaced.
     bool escaped(CFStringRef string) {
         std::string_view text(cf::string_utf8(string), cf::string_utf8_length(string));
         if (!is_xml_text(text)) return false;
-        for (char c : text) {
-            switch (c) {
+        size_t run = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (!needs_reference(text[i])) continue;
+            out_ += text.substr(run, i - run);
+            switch (text[i]) {
                 case '&': out_ += "&amp;"; break;
                 case '<': out_ += "&lt;"; break;
                 case '>': out_ += "&gt;"; break;
-                case '\r': out_ += "&#13;"; break;
-                default: out_ += c;
+                default: out_ += "&#13;"; break;
             }
+            run = i + 1;
         }
+        out_ += text.substr(run);
         return true;
     }
 
@@ -122,8 +158,16 @@ private:
             out_ += "<dict/>\n";
             return true;
         }
-        std::vector<const void *> keys(count), values(count);
-        CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+        // Most dictionaries are small records: their entries fit on the stack.
+        const void *few_keys[kFewEntries], *few_values[kFewEntries];
+        std::vector<const void *> many_keys, many_values;
+        if (count > kFewEntries) {
+            many_keys.resize(count);
+            many_values.resize(count);
+        }
+        const void **keys = count > kFewEntries ? many_keys.data() : few_keys;
+        const void **values = count > kFewEntries ? many_values.data() : few_values;
+        CFDictionaryGetKeysAndValues(dictionary, keys, values);
         out_ += "<dict>\n";
         for (size_t i = 0; i < count; ++i) {
             if (!keys[i] || !cf::is_live_value(keys[i]) || CFGetTypeID(keys[i]) != CFStringGetTypeID()) return false;
@@ -158,14 +202,20 @@ private:
         return false;
     }
 
-    std::string &out_;
+    static constexpr size_t kFewEntries = 8;
+    XmlOutput out_;
     bool exact_;  // refuse what the text would keep only approximately
 };
 
 }  // namespace
 
 bool write_xml(CFPropertyListRef value, std::string &out, bool exact) {
-    XmlWriter writer(out, exact);
+    XmlWriter writer(&out, exact);
+    return writer.document(value);
+}
+
+bool can_write_xml(CFPropertyListRef value) {
+    XmlWriter writer(nullptr, false);
     return writer.document(value);
 }
 

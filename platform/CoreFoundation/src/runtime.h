@@ -86,7 +86,8 @@ void track_immortal(RuntimeBase *value) noexcept;
 // Forgets a value that is about to be freed.
 void untrack_value(RuntimeBase *value) noexcept;
 // True when the pointer is a value that has been made and not yet freed
-// (immortal ones included).
+// (immortal ones included). Checked only where the process keeps the live
+// set (CFTestingChecksLiveValues); elsewhere any non-NULL pointer passes.
 bool is_live_value(const void *pointer) noexcept;
 
 // A new value with one reference, owned by the caller; NULL when the
@@ -112,6 +113,10 @@ T *create_immortal(Args &&...args) noexcept {
     track_immortal(value);
     return value;
 }
+
+// Whether the container was made mutable (a Create...Mutable call).
+bool is_mutable_array(CFArrayRef array);
+bool is_mutable_dictionary(CFDictionaryRef dictionary);
 
 // Stops the process: "CoreFoundation: <function>: <message>" on stderr,
 // then abort(). For misuse that the real platform treats as a crash.

@@ -1,6 +1,7 @@
 #include "preferences/domain_file.h"
 
 #include "property_list_codec.h"
+#include "runtime.h"
 #include "string_internal.h"
 
 #include <CFText.h>
@@ -14,6 +15,67 @@ bool is_container(CFTypeRef value) {
     if (!value) return false;
     CFTypeID type = CFGetTypeID(value);
     return type == CFArrayGetTypeID() || type == CFDictionaryGetTypeID();
+}
+
+// Whether nothing in the value is a mutable container. Dictionaries are
+// mostly small records, whose entries fit on the stack.
+bool is_frozen(CFPropertyListRef value) {
+    CFTypeID type = CFGetTypeID(value);
+    if (type == CFArrayGetTypeID()) {
+        auto array = static_cast<CFArrayRef>(value);
+        if (cf::is_mutable_array(array)) return false;
+        CFIndex count = CFArrayGetCount(array);
+        for (CFIndex i = 0; i < count; ++i)
+            if (!is_frozen(CFArrayGetValueAtIndex(array, i))) return false;
+        return true;
+    }
+    if (type != CFDictionaryGetTypeID()) return true;
+    auto dictionary = static_cast<CFDictionaryRef>(value);
+    if (cf::is_mutable_dictionary(dictionary)) return false;
+    auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
+    constexpr size_t kFew = 8;
+    const void *few[kFew];
+    std::vector<const void *> many(count > kFew ? count : 0);
+    const void **values = count > kFew ? many.data() : few;
+    CFDictionaryGetKeysAndValues(dictionary, nullptr, values);
+    for (size_t i = 0; i < count; ++i)
+        if (!is_frozen(values[i])) return false;
+    return true;
+}
+
+// The value with every mutable container in it replaced by an immutable
+// copy, sharing every part that is already immutable (strings, numbers,
+// data, dates and booleans always are); NULL when out of memory. Only
+// called on values the codec has just written, so the nesting is within its
+// depth limit.
+CFRef<CFPropertyListRef> frozen(CFPropertyListRef value) {
+    if (is_frozen(value)) return CFRef<CFPropertyListRef>::retain(value);
+    std::vector<CFRef<CFPropertyListRef>> held;
+    std::vector<const void *> parts;
+    if (CFGetTypeID(value) == CFArrayGetTypeID()) {
+        auto array = static_cast<CFArrayRef>(value);
+        CFIndex count = CFArrayGetCount(array);
+        for (CFIndex i = 0; i < count; ++i) {
+            held.push_back(frozen(CFArrayGetValueAtIndex(array, i)));
+            if (!held.back()) return {};
+            parts.push_back(held.back().get());
+        }
+        return CFRef<CFPropertyListRef>::adopt(
+            CFArrayCreate(kCFAllocatorDefault, parts.data(), count, &kCFTypeArrayCallBacks));
+    }
+    auto dictionary = static_cast<CFDictionaryRef>(value);
+    CFIndex count = CFDictionaryGetCount(dictionary);
+    std::vector<const void *> keys(static_cast<size_t>(count));
+    parts.resize(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(dictionary, keys.data(), parts.data());
+    for (auto &part : parts) {
+        held.push_back(frozen(part));
+        if (!held.back()) return {};
+        part = held.back().get();
+    }
+    return CFRef<CFPropertyListRef>::adopt(CFDictionaryCreate(kCFAllocatorDefault, keys.data(), parts.data(), count,
+                                                              &kCFTypeDictionaryKeyCallBacks,
+                                                              &kCFTypeDictionaryValueCallBacks));
 }
 
 std::string directory_of(const std::string &path) {
@@ -184,7 +246,23 @@ bool DomainFile::write_merged(const std::string &target) {
     if (!merged || !cfplist::encode_for_file(merged.get(), bytes)) return false;
     bool replaces_file = state_ != Snapshot::Missing;
     if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target)) return false;
-    return replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
+    auto written = replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
+    if (!written) return false;
+    adopt_written(merged.get(), *written);
+    return true;
+}
+
+// The file now holds exactly what was written (the codec writes values
+// exactly or not at all), so those values, frozen against later changes by
+// the caller, are the snapshot of the file as written: the next read does
+// not decode it again. Without memory for that, it is read again when next
+// needed.
+void DomainFile::adopt_written(CFDictionaryRef written, const WrittenFile &file) {
+    auto values = file.identity ? frozen(written) : CFRef<CFPropertyListRef>();
+    snapshot_ = CFRef<CFDictionaryRef>::retain(static_cast<CFDictionaryRef>(values.get()));
+    state_ = snapshot_ ? Snapshot::Whole : Snapshot::Unread;
+    if (file.identity) identity_ = *file.identity;
+    ownership_ = file.ownership;
 }
 
 bool DomainFile::synchronize() {
@@ -207,9 +285,6 @@ bool DomainFile::synchronize() {
     if (!owner_may_write || !write_merged(*target)) return false;
     for (const auto &[name, value] : pending_) read_.erase(name);
     pending_.clear();
-    // Read back lazily: the file now holds only validated values.
-    snapshot_ = {};
-    state_ = Snapshot::Unread;
     return true;
 }
 

@@ -73,7 +73,7 @@ public:
 
 private:
     enum class Snapshot {
-        Unread,      // nothing read yet, or the file was just rewritten
+        Unread,      // nothing read yet, or the caches were dropped
         Missing,     // no file: an empty domain
         Whole,       // every entry read
         Partial,     // some entries left out (beyond the codec's limits)
@@ -92,6 +92,7 @@ private:
     bool changed_since_read() const;
     CFRef<CFMutableDictionaryRef> merged_with_pending() const;
     bool write_merged(const std::string &target);
+    void adopt_written(CFDictionaryRef written, const WrittenFile &file);
 
     std::string path_;
     Snapshot state_ = Snapshot::Unread;

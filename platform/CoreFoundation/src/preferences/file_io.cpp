@@ -131,21 +131,33 @@ bool give_ownership(int fd, const std::optional<FileOwnership> &keep) {
 
 }  // namespace
 
-bool replace_file_atomically(const std::string &path, const std::string &bytes,
-                             const std::optional<FileOwnership> &keep) {
+std::optional<WrittenFile> replace_file_atomically(const std::string &path, const std::string &bytes,
+                                                  const std::optional<FileOwnership> &keep) {
     std::string dir = directory_of(path);
     std::string pattern = dir + "/" + temporary_prefix(path) + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return std::nullopt;
     bool written = give_ownership(fd, keep) && write_all(fd, bytes) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(name.data(), path.c_str()) != 0) {
+    // A second descriptor stays open across the rename, to take the
+    // identity of the written file as it stands at the path (a rename
+    // changes its status-change time) without a lookup by name that another
+    // writer's file could answer. The first is closed before the rename, as
+    // a failed close (a late write error) must leave the old file in place.
+    int witness = written ? dup(fd) : -1;
+    written = close(fd) == 0 && witness >= 0;
+    struct stat info;
+    bool renamed = written && rename(name.data(), path.c_str()) == 0;
+    bool known = renamed && fstat(witness, &info) == 0;
+    if (witness >= 0) close(witness);
+    if (!renamed) {
         unlink(name.data());
-        return false;
+        return std::nullopt;
     }
-    return sync_directory(dir);
+    if (!sync_directory(dir)) return std::nullopt;
+    if (!known) return WrittenFile{};
+    return WrittenFile{identity_from(info), FileOwnership{info.st_mode & 07777, info.st_uid, info.st_gid}};
 }
 
 bool keep_aside(const std::string &path) {

@@ -30,6 +30,14 @@ struct FileOwnership {
 
 enum class ReadStatus { Read, Missing, Failed };
 
+// What a completed write left at the path: its identity after the rename,
+// taken from the written file itself, so another writer's file that
+// replaced it a moment later is never taken for ours.
+struct WrittenFile {
+    std::optional<FileIdentity> identity;  // none in the rare case it could not be taken
+    FileOwnership ownership;
+};
+
 struct FileContent {
     ReadStatus status = ReadStatus::Missing;
     std::string bytes;
@@ -56,8 +64,8 @@ bool make_directories(const std::string &dir);
 // renames it over path, then flushes the directory: a crash at any moment
 // leaves the old file or the new one, never a torn one. The new file gets
 // keep's permissions and owner when given, else 0600 and this process's.
-bool replace_file_atomically(const std::string &path, const std::string &bytes,
-                             const std::optional<FileOwnership> &keep = std::nullopt);
+std::optional<WrittenFile> replace_file_atomically(const std::string &path, const std::string &bytes,
+                                                  const std::optional<FileOwnership> &keep = std::nullopt);
 
 // Moves an unreadable file out of the way under a name of its own, so a
 // write never destroys what it could not parse.

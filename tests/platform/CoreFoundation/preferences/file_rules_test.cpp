@@ -210,4 +210,37 @@ TEST_F(DomainFileRules, ReadsShareTheStoredValueUntilTheFileChanges) {
     EXPECT_EQ(int_of(copy_app_value("List", kDomain).get()), 9);
 }
 
+TEST_F(DomainFileRules, WhatWasWrittenIsReadBackWithoutDecodingAndCannotChangeAfterwards) {
+    int one = 1, two = 2;
+    auto number_one = CFRef<CFNumberRef>::adopt(CFNumberCreate(nullptr, kCFNumberIntType, &one));
+    auto number_two = CFRef<CFNumberRef>::adopt(CFNumberCreate(nullptr, kCFNumberIntType, &two));
+    auto list = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
+    CFArrayAppendValue(list.get(), number_one.get());
+    const void *keys[] = {CFSTR("Hide")};
+    const void *values[] = {kCFBooleanTrue};
+    auto fixed = CFRef<CFDictionaryRef>::adopt(
+        CFDictionaryCreate(nullptr, keys, values, 1, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    ASSERT_TRUE(store("List", list.get(), kDomain));
+    ASSERT_TRUE(store("Fixed", fixed.get(), kDomain));
+
+    auto key = cf("List"), domain = cf(kDomain);
+    CFIndex allocations = CFTestingAllocationCount();
+    auto stored = CFRef<CFPropertyListRef>::adopt(CFPreferencesCopyAppValue(key.get(), domain.get()));
+    EXPECT_EQ(CFTestingAllocationCount(), allocations) << "the file just written was decoded again";
+    EXPECT_EQ(copy_app_value("Fixed", kDomain).get(), fixed.get()) << "an immutable value was copied";
+
+    // The caller's own list changes after the write; the stored one must not.
+    CFArrayAppendValue(list.get(), number_two.get());
+    ASSERT_TRUE(stored && CFGetTypeID(stored.get()) == CFArrayGetTypeID());
+    EXPECT_NE(stored.get(), static_cast<CFPropertyListRef>(list.get()));
+    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(stored.get())), 1);
+    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(copy_app_value("List", kDomain).get())), 1);
+
+    // Another program rewrites the file right after: that is what reads now.
+    write_file(domain_file(), "<?xml version=\"1.0\"?><plist><dict><key>List</key><integer>9</integer>"
+                              "</dict></plist>");
+    EXPECT_EQ(int_of(copy_app_value("List", kDomain).get()), 9);
+    EXPECT_EQ(copy_app_value("Fixed", kDomain).get(), nullptr) << "the other writer's file was not read";
+}
+
 }  // namespace

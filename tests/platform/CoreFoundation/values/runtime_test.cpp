@@ -99,6 +99,7 @@ TEST_F(CfRuntimeDeathTest, MisuseStopsTheProcessWithOneLine) {
     EXPECT_DEATH(CFRelease(nullptr), "CoreFoundation: CFRelease: NULL reference");
     EXPECT_DEATH(CFRetain(nullptr), "CoreFoundation: CFRetain: NULL reference");
     EXPECT_DEATH(CFEqual(nullptr, CFSTR("x")), "CoreFoundation: CFEqual: NULL");
+    ASSERT_TRUE(CFTestingChecksLiveValues()) << "run with CF_CHECK_LIVE_VALUES=1, as ctest does";
     EXPECT_DEATH(
         {
             CFStringRef text = CFStringCreateWithCString(nullptr, "twice", kCFStringEncodingUTF8);

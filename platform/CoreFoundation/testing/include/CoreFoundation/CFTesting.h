@@ -10,6 +10,10 @@ CF_EXTERN_C_BEGIN
 
 /* Values created and not yet freed (immortal constants excluded). */
 CF_EXPORT CFIndex CFTestingLiveValueCount(void);
+/* Whether CFRetain and CFRelease check that their value is still alive, so
+ * that an over-release stops the process by name. Only processes started
+ * with CF_CHECK_LIVE_VALUES=1 pay for the check; the test suites run so. */
+CF_EXPORT Boolean CFTestingChecksLiveValues(void);
 /* Makes the nth value allocation from now fail (1: the next one), once.
  * 0 disarms. Create and Copy functions then return NULL. */
 CF_EXPORT void CFTestingFailAllocation(CFIndex nth);
