@@ -84,35 +84,38 @@ NSGraphicsContext *contextFor(const char *selector) {
     return context;
 }
 
-}  // namespace
-
-void NSBezierPath::stroke() const {
-    NSGraphicsContext *context = contextFor("stroke");
+// A stroke or a fill: the path into the current user space, painted there
+// by paintOnCairo, then recorded (also when nothing reached the surface).
+template <typename PaintOnCairo>
+void paintPath(const NSBezierPath &path, NSTestingPaint::Kind kind, const char *selector,
+               PaintOnCairo paintOnCairo) {
+    NSGraphicsContext *context = contextFor(selector);
     if (!context) return;
     UserSpaceDrawing drawing(context);
     if (drawing.ok()) {
-        cairo_t *cr = drawing.cr();
-        addToCairo(cr, elements_);
+        addToCairo(drawing.cr(), path.elements());
+        paintOnCairo(drawing.cr(), context);
+    }
+    record(kind, path, context, drawing.ok());
+}
+
+}  // namespace
+
+void NSBezierPath::stroke() const {
+    paintPath(*this, NSTestingPaint::Kind::Stroke, "stroke", [this](cairo_t *cr, NSGraphicsContext *context) {
         ns_cairo_set_color(cr, context->strokeColor());
         cairo_set_line_width(cr, lineWidth_);
         cairo_set_line_cap(cr, cairoCap(lineCapStyle()));
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
         cairo_set_miter_limit(cr, kMiterLimit);
         cairo_stroke(cr);
-    }
-    record(NSTestingPaint::Kind::Stroke, *this, context, drawing.ok());
+    });
 }
 
 void NSBezierPath::fill() const {
-    NSGraphicsContext *context = contextFor("fill");
-    if (!context) return;
-    UserSpaceDrawing drawing(context);
-    if (drawing.ok()) {
-        cairo_t *cr = drawing.cr();
-        addToCairo(cr, elements_);
+    paintPath(*this, NSTestingPaint::Kind::Fill, "fill", [](cairo_t *cr, NSGraphicsContext *context) {
         ns_cairo_set_color(cr, context->fillColor());
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
         cairo_fill(cr);
-    }
-    record(NSTestingPaint::Kind::Fill, *this, context, drawing.ok());
+    });
 }

@@ -21,6 +21,16 @@ bool isNumberOrBoolean(CFTypeRef value) {
                      CFGetTypeID(value) == CFBooleanGetTypeID());
 }
 
+// The number in the C type asked for (Core Foundation converts it); a
+// boolean as 1 or 0.
+template <typename T>
+T numberAs(const NSNumber *number, CFNumberType type) {
+    if (!number->cfNumber()) return static_cast<T>(number->doubleValue());
+    T value = 0;
+    CFNumberGetValue(number->cfNumber(), type, &value);
+    return value;
+}
+
 }  // namespace
 
 NSNumber *NSNumber::initWithCFType(CFTypeRef number) {
@@ -76,26 +86,11 @@ double NSNumber::doubleValue() const {
     return value;
 }
 
-float NSNumber::floatValue() const {
-    if (!cfNumber()) return static_cast<float>(doubleValue());
-    float value = 0;
-    CFNumberGetValue(cfNumber(), kCFNumberFloatType, &value);
-    return value;
-}
+float NSNumber::floatValue() const { return numberAs<float>(this, kCFNumberFloatType); }
 
-NSInteger NSNumber::integerValue() const {
-    if (!cfNumber()) return static_cast<NSInteger>(doubleValue());
-    long value = 0;
-    CFNumberGetValue(cfNumber(), kCFNumberLongType, &value);
-    return value;
-}
+NSInteger NSNumber::integerValue() const { return numberAs<long>(this, kCFNumberLongType); }
 
-int NSNumber::intValue() const {
-    if (!cfNumber()) return static_cast<int>(doubleValue());
-    int value = 0;
-    CFNumberGetValue(cfNumber(), kCFNumberIntType, &value);
-    return value;
-}
+int NSNumber::intValue() const { return numberAs<int>(this, kCFNumberIntType); }
 
 BOOL NSNumber::boolValue() const {
     double value = doubleValue();

@@ -17,9 +17,12 @@ const ButtonTypeName buttonTypeNames[] = {
     {"onOff", NSButtonTypeOnOff},                   {"momentaryPushIn", NSButtonTypeMomentaryPushIn},
 };
 
-template <typename T>
-T *as(NSView *view) {
-    return static_cast<T *>(view);
+// The attribute that sets the value's field through the View's setter.
+template <typename View, auto Setter, auto Field>
+InterfaceAttribute settable(const char *key, AttributeKind kind) {
+    return {key, &View::staticClass, kind, [](NSView *view, const AttributeValue &value) {
+                (static_cast<View *>(view)->*Setter)(value.*Field);
+            }};
 }
 
 bool readNumber(CFTypeRef value, double *out) {
@@ -57,28 +60,19 @@ const char *kindText(AttributeKind kind) {
 
 const std::vector<InterfaceAttribute> &ns_interface_attributes() {
     static const std::vector<InterfaceAttribute> table = {
-        {"Enabled", &NSControl::staticClass, AttributeKind::Flag,
-         [](NSView *v, const AttributeValue &a) { as<NSControl>(v)->setEnabled(a.boolean); }},
-        {"Continuous", &NSControl::staticClass, AttributeKind::Flag,
-         [](NSView *v, const AttributeValue &a) { as<NSControl>(v)->setContinuous(a.boolean); }},
-        {"MinValue", &NSSlider::staticClass, AttributeKind::Number,
-         [](NSView *v, const AttributeValue &a) { as<NSSlider>(v)->setMinValue(a.number); }},
-        {"MaxValue", &NSSlider::staticClass, AttributeKind::Number,
-         [](NSView *v, const AttributeValue &a) { as<NSSlider>(v)->setMaxValue(a.number); }},
-        {"Value", &NSSlider::staticClass, AttributeKind::Number,
-         [](NSView *v, const AttributeValue &a) { as<NSSlider>(v)->setDoubleValue(a.number); }},
-        {"Text", &NSTextField::staticClass, AttributeKind::Text,
-         [](NSView *v, const AttributeValue &a) { as<NSTextField>(v)->setStringValue(a.text); }},
-        {"Editable", &NSTextField::staticClass, AttributeKind::Flag,
-         [](NSView *v, const AttributeValue &a) { as<NSTextField>(v)->setEditable(a.boolean); }},
-        {"ButtonType", &NSButton::staticClass, AttributeKind::ButtonType,
-         [](NSView *v, const AttributeValue &a) { as<NSButton>(v)->setButtonType(a.buttonType); }},
-        {"Title", &NSButton::staticClass, AttributeKind::Text,
-         [](NSView *v, const AttributeValue &a) { as<NSButton>(v)->setTitle(a.text); }},
-        {"AllowsMixedState", &NSButton::staticClass, AttributeKind::Flag,
-         [](NSView *v, const AttributeValue &a) { as<NSButton>(v)->setAllowsMixedState(a.boolean); }},
-        {"State", &NSButton::staticClass, AttributeKind::State,
-         [](NSView *v, const AttributeValue &a) { as<NSButton>(v)->setState(a.state); }},
+        settable<NSControl, &NSControl::setEnabled, &AttributeValue::boolean>("Enabled", AttributeKind::Flag),
+        settable<NSControl, &NSControl::setContinuous, &AttributeValue::boolean>("Continuous", AttributeKind::Flag),
+        settable<NSSlider, &NSSlider::setMinValue, &AttributeValue::number>("MinValue", AttributeKind::Number),
+        settable<NSSlider, &NSSlider::setMaxValue, &AttributeValue::number>("MaxValue", AttributeKind::Number),
+        settable<NSSlider, &NSSlider::setDoubleValue, &AttributeValue::number>("Value", AttributeKind::Number),
+        settable<NSTextField, &NSTextField::setStringValue, &AttributeValue::text>("Text", AttributeKind::Text),
+        settable<NSTextField, &NSTextField::setEditable, &AttributeValue::boolean>("Editable", AttributeKind::Flag),
+        settable<NSButton, &NSButton::setButtonType, &AttributeValue::buttonType>("ButtonType",
+                                                                                   AttributeKind::ButtonType),
+        settable<NSButton, &NSButton::setTitle, &AttributeValue::text>("Title", AttributeKind::Text),
+        settable<NSButton, &NSButton::setAllowsMixedState, &AttributeValue::boolean>("AllowsMixedState",
+                                                                                      AttributeKind::Flag),
+        settable<NSButton, &NSButton::setState, &AttributeValue::state>("State", AttributeKind::State),
     };
     return table;
 }
