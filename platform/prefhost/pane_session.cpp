@@ -32,13 +32,13 @@ Status PaneSession::show() {
         NSPreferencePane *made = static_cast<NSPreferencePane *>(bundle_.principalClass()->alloc());
         pane_ = made->initWithBundle(bundle_.bundle());
     });
-    if (!pane_) return Status::failure("the principal class did not initialise");
+    if (!pane_) return Failure("the principal class did not initialise");
     inPool([&] {
         if (!pane_->loadMainView()) error = pane_->mainViewLoadError();
     });
     if (!error.empty()) {
         dropController();
-        return Status::failure("cannot load the main view: " + error);
+        return Failure("cannot load the main view: " + error);
     }
     interface_ = pane_->mainInterface() ? pane_->mainInterface()->retain() : nil;
     shown_ = true;
@@ -46,7 +46,7 @@ Status PaneSession::show() {
 }
 
 Status PaneSession::leave() {
-    if (!shown_) return Status::failure("the pane is not shown");
+    if (!shown_) return Failure("the pane is not shown");
     inPool([this] { pane_->didUnselect(); });
     shown_ = false;
     return Status::success();

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "pane_bundle.h"
-#include "status.h"
+#include <Result.h>
 
 class PaneSession {
 public:

@@ -14,6 +14,8 @@
 
 #include <AppKit/NSView.h>
 
+#include <Result.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +27,8 @@ public:
     static constexpr const char *fileExtension = "layout";
     static constexpr const char *ownerName = "File's Owner";
 
-    // Autoreleased, or nil with *error (when given) set.
-    static NSInterface *interfaceWithContentsOfFile_owner_error(NSString *path, NSObject *owner,
-                                                                std::string *error);
+    // Autoreleased, or what is wrong with the file and where.
+    static Result<NSInterface *> interfaceWithContentsOfFile_owner(NSString *path, NSObject *owner);
 
     // Borrowed.
     NSView *mainView() const { return mainView_; }

@@ -9,6 +9,8 @@
 
 #include <Foundation/NSObject.h>
 
+#include <Result.h>
+
 #include <string>
 
 class NSDictionary;
@@ -43,8 +45,8 @@ public:
     // Loads the executable with dlopen (RTLD_NOW | RTLD_LOCAL); YES when it
     // is loaded, now or before.
     BOOL load();
-    // As load; on failure *error, when given, tells why (the dlerror text).
-    BOOL loadAndReturnError(std::string *error);
+    // As load; a failure tells why (the dlerror text).
+    Status loadAndReturnError();
     BOOL isLoaded() const;
     // The class named by NSPrincipalClass, after loading the code; nil when
     // Info.plist names none, the code does not load or registers no such class.

@@ -36,10 +36,13 @@ NSView *NSPreferencePane::loadMainView() {
                      NSInterface::fileExtension;
         return nil;
     }
-    NSInterface *loaded = NSInterface::interfaceWithContentsOfFile_owner_error(path, this, &loadError_);
-    if (!loaded) return nil;
-    interface_.retain(loaded);
-    setMainView(loaded->mainView());
+    Result<NSInterface *> loaded = NSInterface::interfaceWithContentsOfFile_owner(path, this);
+    if (!loaded) {
+        loadError_ = loaded.message();
+        return nil;
+    }
+    interface_.retain(*loaded);
+    setMainView(interface_->mainView());
     mainViewDidLoad();
     return mainView();
 }

@@ -37,11 +37,9 @@ NSString *pathString(const fs::path &path) { return NSString::stringWithUTF8Stri
 // The Info.plist dictionary, owned by the caller; NULL when the file is
 // missing or holds something else.
 CFDictionaryRef copyInfoDictionary(const std::string &bundlePath) {
-    std::string ignored;
-    CFRef<CFPropertyListRef> list = CFRef<CFPropertyListRef>::adopt(
-        ns_copy_property_list_file(bundlePath + "/Contents/Info.plist", &ignored));
-    if (!list || CFGetTypeID(list.get()) != CFDictionaryGetTypeID()) return nullptr;
-    return static_cast<CFDictionaryRef>(list.release());
+    Result<CFRef<CFPropertyListRef>> list = ns_read_property_list_file(bundlePath + "/Contents/Info.plist");
+    if (!list || CFGetTypeID(list->get()) != CFDictionaryGetTypeID()) return nullptr;
+    return static_cast<CFDictionaryRef>(list->release());
 }
 
 CFStringRef infoString(CFDictionaryRef info, const char *key) {
@@ -131,20 +129,19 @@ NSString *NSBundle::pathForResource_ofType(NSString *name, NSString *type) const
     return fs::exists(resource, ignored) ? pathString(resource) : nil;
 }
 
-BOOL NSBundle::load() { return loadAndReturnError(nullptr); }
+BOOL NSBundle::load() { return loadAndReturnError().ok() ? YES : NO; }
 
-BOOL NSBundle::loadAndReturnError(std::string *error) {
+Status NSBundle::loadAndReturnError() {
     std::string executable = executablePath()->UTF8String();
     std::lock_guard lock(loadedMutex);
-    if (loadedExecutables().count(executable)) return YES;
+    if (loadedExecutables().count(executable)) return Status::success();
     dlerror();
     if (!dlopen(executable.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         const char *reason = dlerror();
-        if (error) *error = reason ? reason : "cannot load " + executable;
-        return NO;
+        return Failure(reason ? reason : "cannot load " + executable);
     }
     loadedExecutables().insert(executable);
-    return YES;
+    return Status::success();
 }
 
 BOOL NSBundle::isLoaded() const {

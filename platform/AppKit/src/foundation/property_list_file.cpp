@@ -1,7 +1,5 @@
 #include "foundation/property_list_file.h"
 
-#include <CFRef.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,49 +14,46 @@ namespace {
 // refuses more anyway.
 constexpr off_t kLargestFile = off_t{64} << 20;
 
-// The whole file; false with *error set when it is not a regular file that
-// can be read. O_NONBLOCK: a FIFO at the path must not block the opening.
-bool read_regular_file(const std::string &path, std::string &bytes, std::string *error) {
+// The whole file, unless it is not a regular file that can be read.
+// O_NONBLOCK: a FIFO at the path must not block the opening.
+Result<std::string> read_regular_file(const std::string &path) {
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0) return Failure("cannot read " + path + ": " + std::strerror(errno));
     struct stat info {};
     bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (!regular || info.st_size > kLargestFile) {
         close(fd);
-        *error = "cannot read " + path + (regular ? ": too large" : ": not a regular file");
-        return false;
+        return Failure("cannot read " + path + (regular ? ": too large" : ": not a regular file"));
     }
+    std::string bytes;
     char buffer[65536];
     for (;;) {
         ssize_t got = read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 || static_cast<off_t>(bytes.size()) + got > kLargestFile) {
-            *error = "cannot read " + path + ": " + (got < 0 ? std::strerror(errno) : "too large");
+            std::string reason = got < 0 ? std::strerror(errno) : "too large";
             close(fd);
-            return false;
+            return Failure("cannot read " + path + ": " + reason);
         }
         if (got == 0) break;
         bytes.append(buffer, static_cast<size_t>(got));
     }
     close(fd);
-    return true;
+    return bytes;
 }
 
 }  // namespace
 
-CFPropertyListRef ns_copy_property_list_file(const std::string &path, std::string *error) {
-    std::string bytes;
-    if (!read_regular_file(path, bytes, error)) return nullptr;
+Result<CFRef<CFPropertyListRef>> ns_read_property_list_file(const std::string &path) {
+    Result<std::string> bytes = read_regular_file(path);
+    if (!bytes) return bytes.failure();
     CFRef<CFDataRef> data = CFRef<CFDataRef>::adopt(
-        CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes.data()),
-                     static_cast<CFIndex>(bytes.size())));
-    CFPropertyListRef list =
-        data ? CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(),
-                                            kCFPropertyListImmutable, nullptr, nullptr)
-             : nullptr;
-    if (!list) *error = path + ": not a property list";
+        CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes->data()),
+                     static_cast<CFIndex>(bytes->size())));
+    CFRef<CFPropertyListRef> list = CFRef<CFPropertyListRef>::adopt(
+        data ? CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), kCFPropertyListImmutable,
+                                            nullptr, nullptr)
+             : nullptr);
+    if (!list) return Failure(path + ": not a property list");
     return list;
 }

@@ -77,27 +77,27 @@ const std::vector<InterfaceAttribute> &ns_interface_attributes() {
     return table;
 }
 
-bool ns_read_attribute(const InterfaceAttribute &attribute, CFTypeRef value, AttributeValue *out,
-                       std::string *error) {
+Result<AttributeValue> ns_read_attribute(const InterfaceAttribute &attribute, CFTypeRef value) {
+    AttributeValue read;
     bool ok = false;
     switch (attribute.kind) {
-    case AttributeKind::Number: ok = readNumber(value, &out->number); break;
+    case AttributeKind::Number: ok = readNumber(value, &read.number); break;
     case AttributeKind::Flag:
         ok = value && CFGetTypeID(value) == CFBooleanGetTypeID();
-        if (ok) out->boolean = CFBooleanGetValue(static_cast<CFBooleanRef>(value)) ? YES : NO;
+        if (ok) read.boolean = CFBooleanGetValue(static_cast<CFBooleanRef>(value)) ? YES : NO;
         break;
     case AttributeKind::Text:
         ok = value && CFGetTypeID(value) == CFStringGetTypeID();
-        if (ok) out->text = NSString::stringWithCFString(static_cast<CFStringRef>(value));
+        if (ok) read.text = NSString::stringWithCFString(static_cast<CFStringRef>(value));
         break;
     case AttributeKind::State: {
         double number = 0;
         ok = readNumber(value, &number) && (number == -1 || number == 0 || number == 1);
-        if (ok) out->state = static_cast<NSControlStateValue>(number);
+        if (ok) read.state = static_cast<NSControlStateValue>(number);
         break;
     }
-    case AttributeKind::ButtonType: ok = readButtonType(value, &out->buttonType); break;
+    case AttributeKind::ButtonType: ok = readButtonType(value, &read.buttonType); break;
     }
-    if (!ok) *error = std::string(attribute.key) + " must be " + kindText(attribute.kind);
-    return ok;
+    if (!ok) return Failure(std::string(attribute.key) + " must be " + kindText(attribute.kind));
+    return read;
 }

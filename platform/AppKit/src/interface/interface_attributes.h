@@ -5,6 +5,8 @@
 
 #include <AppKit/AppKit.h>
 
+#include <Result.h>
+
 #include <string>
 #include <vector>
 
@@ -27,7 +29,5 @@ struct InterfaceAttribute {
 
 const std::vector<InterfaceAttribute> &ns_interface_attributes();
 
-// Reads the file's value for the attribute; false with *error when it is
-// not of the attribute's kind.
-bool ns_read_attribute(const InterfaceAttribute &attribute, CFTypeRef value, AttributeValue *out,
-                       std::string *error);
+// The file's value for the attribute, unless it is not of the attribute's kind.
+Result<AttributeValue> ns_read_attribute(const InterfaceAttribute &attribute, CFTypeRef value);

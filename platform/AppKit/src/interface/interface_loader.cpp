@@ -3,7 +3,7 @@
 // owner untouched.
 #include <AppKit/NSInterface.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <cmath>
 #include <functional>
@@ -32,10 +32,7 @@ T typed(CFTypeRef value, CFTypeID type) {
     return CFCastIfType<T>(value, type);
 }
 
-std::string text(CFStringRef string) {
-    const char *utf8 = string ? CFStringGetCStringPtr(string, kCFStringEncodingUTF8) : nullptr;
-    return utf8 ? utf8 : "";
-}
+std::string text(CFStringRef string) { return UTF8FromCFString(string); }
 
 // The dictionary's keys as text; a key that is not a string gives "".
 std::vector<std::string> keysOf(CFDictionaryRef dictionary) {
@@ -137,10 +134,9 @@ bool InterfaceLoader::applyAttributes(CFDictionaryRef entry, NSView *view, const
     for (const auto &attribute : ns_interface_attributes()) {
         CFTypeRef value = valueFor(entry, attribute.key);
         if (!value || !view->isKindOfClass(attribute.applies())) continue;
-        AttributeValue read;
-        std::string problem;
-        if (!ns_read_attribute(attribute, value, &read, &problem)) return fail(where, problem);
-        attribute.apply(view, read);
+        Result<AttributeValue> read = ns_read_attribute(attribute, value);
+        if (!read) return fail(where, read.message());
+        attribute.apply(view, *read);
     }
     if (view->isKindOfClass(NSSlider::staticClass())) {
         NSSlider *slider = static_cast<NSSlider *>(view);
@@ -279,18 +275,12 @@ NSInterface *InterfaceLoader::load(CFPropertyListRef root) {
 
 }  // namespace
 
-NSInterface *NSInterface::interfaceWithContentsOfFile_owner_error(NSString *path, NSObject *owner,
-                                                                  std::string *error) {
-    std::string problem;
+Result<NSInterface *> NSInterface::interfaceWithContentsOfFile_owner(NSString *path, NSObject *owner) {
     std::string file = path ? path->UTF8String() : "";
-    CFRef<CFPropertyListRef> root =
-        CFRef<CFPropertyListRef>::adopt(ns_copy_property_list_file(file, &problem));
-    NSInterface *loaded = nil;
-    if (root) {
-        InterfaceLoader loader(file, owner);
-        loaded = loader.load(root.get());
-        if (!loaded) problem = loader.error();
-    }
-    if (!loaded && error) *error = problem;
+    Result<CFRef<CFPropertyListRef>> root = ns_read_property_list_file(file);
+    if (!root) return root.failure();
+    InterfaceLoader loader(file, owner);
+    NSInterface *loaded = loader.load(root->get());
+    if (!loaded) return Failure(loader.error());
     return loaded;
 }

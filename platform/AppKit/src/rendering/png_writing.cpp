@@ -36,26 +36,19 @@ std::string sizeText(NSSize size) {
     return text;
 }
 
-bool failed(std::string *error, const std::string &message) {
-    if (error) *error = message;
-    return false;
-}
-
 }  // namespace
 
-cairo_surface_t *NSRenderCreateViewImage(NSView *view, NSColor *background, std::string *error) {
+Result<cairo_surface_t *> NSRenderCreateViewImage(NSView *view, NSColor *background) {
     NSSize size = view ? view->frame().size : NSZeroSize;
     double width = std::ceil(size.width), height = std::ceil(size.height);
-    if (!(width >= 1 && height >= 1))
-        return failed(error, "the view is empty (" + sizeText(size) + ")"), nullptr;
+    if (!(width >= 1 && height >= 1)) return Failure("the view is empty (" + sizeText(size) + ")");
     if (width > kLargestSide || height > kLargestSide)
-        return failed(error, "the view is too large for an image (" + sizeText(size) + ")"), nullptr;
+        return Failure("the view is too large for an image (" + sizeText(size) + ")");
     cairo_surface_t *image =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width), static_cast<int>(height));
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-        failed(error, std::string("cannot make an image: ") + cairo_status_to_string(cairo_surface_status(image)));
+    if (cairo_status_t status = cairo_surface_status(image); status != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(image);
-        return nullptr;
+        return Failure(std::string("cannot make an image: ") + cairo_status_to_string(status));
     }
     cairo_t *cr = cairo_create(image);
     if (background) {
@@ -69,24 +62,24 @@ cairo_surface_t *NSRenderCreateViewImage(NSView *view, NSColor *background, std:
     return image;
 }
 
-bool NSRenderWritePNG(cairo_surface_t *image, const std::string &path, std::string *error) {
+Status NSRenderWritePNG(cairo_surface_t *image, const std::string &path) {
     bool existed = exists(path);
     PngFile png{std::fopen(path.c_str(), "wb"), 0};
-    if (!png.file) return failed(error, "cannot write " + path + ": " + std::strerror(errno));
+    if (!png.file) return Failure("cannot write " + path + ": " + std::strerror(errno));
     cairo_status_t status = cairo_surface_write_to_png_stream(image, writeToFile, &png);
     if (std::fclose(png.file) != 0 && !png.error) png.error = errno;
-    if (status == CAIRO_STATUS_SUCCESS && !png.error) return true;
+    if (status == CAIRO_STATUS_SUCCESS && !png.error) return Status::success();
     // A half-written file of ours would pass for a picture; what was there
     // before (a device, say) is not ours to remove.
     if (!existed) std::remove(path.c_str());
     std::string reason = png.error ? std::strerror(png.error) : cairo_status_to_string(status);
-    return failed(error, "cannot write " + path + ": " + reason);
+    return Failure("cannot write " + path + ": " + reason);
 }
 
-bool NSRenderViewToPNG(NSView *view, NSColor *background, const std::string &path, std::string *error) {
-    cairo_surface_t *image = NSRenderCreateViewImage(view, background, error);
-    if (!image) return false;
-    bool written = NSRenderWritePNG(image, path, error);
-    cairo_surface_destroy(image);
+Status NSRenderViewToPNG(NSView *view, NSColor *background, const std::string &path) {
+    Result<cairo_surface_t *> image = NSRenderCreateViewImage(view, background);
+    if (!image) return image.failure();
+    Status written = NSRenderWritePNG(*image, path);
+    cairo_surface_destroy(*image);
     return written;
 }
