@@ -1,7 +1,7 @@
 // NSString, NSNumber and the collections over Core Foundation values.
 #include <gtest/gtest.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <clocale>
 #include <cmath>
@@ -66,8 +66,7 @@ TEST_F(FoundationTest, StringsFormatAndKeepUnicodeText) {
 }
 
 TEST_F(FoundationTest, StringsBridgeToTheirCFStringWithoutCopying) {
-    CFRef<CFStringRef> cf = CFRef<CFStringRef>::adopt(
-        CFStringCreateWithCString(nullptr, "bridged", kCFStringEncodingUTF8));
+    CFRef<CFStringRef> cf = CFStringFromUTF8("bridged");
     CFIndex count = CFGetRetainCount(cf.get());
     NSString *wrapped = NSString::stringWithCFString(cf.get());
     EXPECT_EQ(wrapped->cfString(), cf.get());

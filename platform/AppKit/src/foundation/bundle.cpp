@@ -4,7 +4,7 @@
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSString.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <dlfcn.h>
 
@@ -46,11 +46,6 @@ CFStringRef infoString(CFDictionaryRef info, const char *key) {
     if (!info) return nullptr;
     CFTypeRef value = CFDictionaryGetValue(info, __CFStringMakeConstantString(key));
     return CFCastIfType<CFStringRef>(value, CFStringGetTypeID());
-}
-
-std::string utf8(CFStringRef string) {
-    const char *text = string ? CFStringGetCStringPtr(string, kCFStringEncodingUTF8) : nullptr;
-    return text ? text : "";
 }
 
 bool holdsSlash(NSString *text) { return text && std::string(text->UTF8String()).find('/') != std::string::npos; }
@@ -99,7 +94,7 @@ NSString *NSBundle::bundlePath() const { return pathString(path_); }
 NSString *NSBundle::resourcePath() const { return pathString(fs::path(path_) / "Contents/Resources"); }
 
 NSString *NSBundle::executablePath() const {
-    std::string name = utf8(infoString(info_, "CFBundleExecutable"));
+    std::string name = UTF8FromCFString(infoString(info_, "CFBundleExecutable"));
     // Without CFBundleExecutable the executable takes the bundle's name.
     if (name.empty()) name = fs::path(path_).stem().string();
     return pathString(fs::path(path_) / "Contents/MacOS" / name);
@@ -153,5 +148,5 @@ BOOL NSBundle::isLoaded() const {
 Class NSBundle::principalClass() {
     CFStringRef name = infoString(info_, "NSPrincipalClass");
     if (!name || !load()) return nil;
-    return NSClassFromString(utf8(name).c_str());
+    return NSClassFromString(UTF8FromCFString(name).c_str());
 }

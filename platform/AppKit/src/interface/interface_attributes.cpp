@@ -1,7 +1,8 @@
 #include "interface/interface_attributes.h"
 
+#include <CFText.h>
+
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -33,9 +34,9 @@ bool readNumber(CFTypeRef value, double *out) {
 
 bool readButtonType(CFTypeRef value, NSButtonType *out) {
     if (!value || CFGetTypeID(value) != CFStringGetTypeID()) return false;
-    const char *text = CFStringGetCStringPtr(static_cast<CFStringRef>(value), kCFStringEncodingUTF8);
+    std::string text = UTF8FromCFString(static_cast<CFStringRef>(value));
     for (const auto &known : buttonTypeNames) {
-        if (text && std::strcmp(text, known.name) == 0) {
+        if (text == known.name) {
             *out = known.type;
             return true;
         }

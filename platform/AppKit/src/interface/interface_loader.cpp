@@ -32,7 +32,10 @@ T typed(CFTypeRef value, CFTypeID type) {
     return CFCastIfType<T>(value, type);
 }
 
-std::string text(CFStringRef string) { return UTF8FromCFString(string); }
+// The value's text when it is a string, else "".
+std::string textOf(CFTypeRef value) {
+    return UTF8FromCFString(CFCastIfType<CFStringRef>(value, CFStringGetTypeID()));
+}
 
 // The dictionary's keys as text; a key that is not a string gives "".
 std::vector<std::string> keysOf(CFDictionaryRef dictionary) {
@@ -40,7 +43,7 @@ std::vector<std::string> keysOf(CFDictionaryRef dictionary) {
     std::vector<const void *> keys(static_cast<size_t>(count));
     if (count > 0) CFDictionaryGetKeysAndValues(dictionary, keys.data(), nullptr);
     std::vector<std::string> names;
-    for (const void *key : keys) names.push_back(text(typed<CFStringRef>(key, CFStringGetTypeID())));
+    for (const void *key : keys) names.push_back(textOf(key));
     return names;
 }
 
@@ -149,12 +152,12 @@ bool InterfaceLoader::applyAttributes(CFDictionaryRef entry, NSView *view, const
 NSView *InterfaceLoader::build(CFDictionaryRef entry, int depth) {
     if (depth > kDeepestNesting)
         return fail("", "views nested deeper than " + std::to_string(kDeepestNesting)), nil;
-    std::string name = text(typed<CFStringRef>(valueFor(entry, "Name"), CFStringGetTypeID()));
+    std::string name = textOf(valueFor(entry, "Name"));
     if (name.empty()) return fail("", "a view without a Name string"), nil;
     std::string where = "'" + name + "'";
     if (name == NSInterface::ownerName || objectNamed(name))
         return fail(where, "the name is taken"), nil;
-    std::string className = text(typed<CFStringRef>(valueFor(entry, "Class"), CFStringGetTypeID()));
+    std::string className = textOf(valueFor(entry, "Class"));
     if (className.empty()) return fail(where, "no Class string"), nil;
     Class cls = NSClassFromString(className.c_str());
     if (!cls) return fail(where, "unknown class '" + className + "'"), nil;
@@ -192,9 +195,7 @@ bool InterfaceLoader::planOutlets(NSObject *object, const std::string &where, CF
     for (const std::string &outletName : keysOf(table)) {
         const NSRuntimeClass::Outlet *outlet = object->getClass()->outletNamed(outletName);
         if (!outlet) return fail(where, "no outlet '" + outletName + "'");
-        CFStringRef destinationName = typed<CFStringRef>(
-            valueFor(table, outletName.c_str()), CFStringGetTypeID());
-        std::string destination = text(destinationName);
+        std::string destination = textOf(valueFor(table, outletName.c_str()));
         NSObject *value = objectNamed(destination);
         if (!value)
             return fail(where, "outlet '" + outletName + "' names no object '" + destination + "'");
@@ -211,8 +212,8 @@ bool InterfaceLoader::planAction(NSView *view, const std::string &where, CFTypeR
     CFDictionaryRef entry = typed<CFDictionaryRef>(action, CFDictionaryGetTypeID());
     if (!entry) return fail(where, "Action must be a dictionary with Target and Selector");
     if (!onlyKnownKeys(entry, actionKeys, where + ": Action")) return false;
-    std::string targetName = text(typed<CFStringRef>(valueFor(entry, "Target"), CFStringGetTypeID()));
-    std::string selector = text(typed<CFStringRef>(valueFor(entry, "Selector"), CFStringGetTypeID()));
+    std::string targetName = textOf(valueFor(entry, "Target"));
+    std::string selector = textOf(valueFor(entry, "Selector"));
     if (targetName.empty() || selector.empty())
         return fail(where, "Action must be a dictionary with Target and Selector");
     NSObject *target = objectNamed(targetName);
@@ -236,7 +237,7 @@ bool InterfaceLoader::planOwner(CFTypeRef ownerEntry) {
     if (!owner_) return fail(where, "the file has outlets for an owner, but none was given");
     CFTypeRef wanted = valueFor(entry, "Class");
     if (wanted) {
-        std::string className = text(typed<CFStringRef>(wanted, CFStringGetTypeID()));
+        std::string className = textOf(wanted);
         Class cls = NSClassFromString(className.c_str());
         if (!cls) return fail(where, "unknown class '" + className + "'");
         if (!owner_->isKindOfClass(cls))
