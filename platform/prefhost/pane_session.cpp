@@ -17,11 +17,9 @@ PaneSession::~PaneSession() { dropController(); }
 void PaneSession::dropController() {
     // The controller's dealloc is pane code too.
     inPool([this] {
-        if (interface_) interface_->release();
-        if (pane_) pane_->release();
+        interface_.reset();
+        pane_.reset();
     });
-    interface_ = nullptr;
-    pane_ = nullptr;
     shown_ = false;
 }
 
@@ -30,7 +28,7 @@ Status PaneSession::show() {
     std::string error;
     inPool([&] {
         NSPreferencePane *made = static_cast<NSPreferencePane *>(bundle_.principalClass()->alloc());
-        pane_ = made->initWithBundle(bundle_.bundle());
+        pane_.adopt(made->initWithBundle(bundle_.bundle()));
     });
     if (!pane_) return Failure("the principal class did not initialise");
     inPool([&] {
@@ -40,7 +38,7 @@ Status PaneSession::show() {
         dropController();
         return Failure("cannot load the main view: " + error);
     }
-    interface_ = pane_->mainInterface() ? pane_->mainInterface()->retain() : nil;
+    interface_.retain(pane_->mainInterface());
     shown_ = true;
     return Status::success();
 }

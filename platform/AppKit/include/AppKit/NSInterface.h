@@ -47,4 +47,7 @@ protected:
 private:
     NSView *mainView_ = nullptr;
     std::vector<std::pair<std::string, NSObject *>> objects_;
+    // The interface's reference on each object. Outlets and targets point
+    // into this set but own nothing, so the objects can go in any order.
+    std::vector<NSStrong<NSObject>> owned_;
 };

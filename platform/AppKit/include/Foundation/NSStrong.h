@@ -17,7 +17,7 @@ public:
     NSStrong() = default;
     NSStrong(const NSStrong &) = delete;
     NSStrong &operator=(const NSStrong &) = delete;
-    NS_STRONG_INLINE ~NSStrong() { adopt(nil); }
+    NS_STRONG_INLINE ~NSStrong() { reset(); }
 
     // Takes over a reference the caller owns (+1: alloc and init, new_, copy).
     NS_STRONG_INLINE void adopt(T *object) {
@@ -29,6 +29,8 @@ public:
         if (object) object->retain();
         adopt(object);
     }
+    // Lets the object go now.
+    NS_STRONG_INLINE void reset() { adopt(nil); }
     T *get() const { return object_; }
     T *operator->() const { return object_; }
     explicit operator bool() const { return object_ != nil; }

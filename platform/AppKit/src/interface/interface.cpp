@@ -14,10 +14,8 @@ void NSInterface::adoptObjects(NSView *mainView,
                                std::vector<std::pair<std::string, NSObject *>> objects) {
     mainView_ = mainView;
     objects_ = std::move(objects);
+    owned_ = std::vector<NSStrong<NSObject>>(objects_.size());
+    for (size_t i = 0; i < objects_.size(); ++i) owned_[i].adopt(objects_[i].second);
 }
 
-NSInterface::~NSInterface() {
-    // Outlets and targets point into this set but own nothing, so the
-    // objects can go in any order.
-    for (auto &entry : objects_) entry.second->release();
-}
+NSInterface::~NSInterface() = default;
