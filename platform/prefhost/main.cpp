@@ -20,7 +20,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <getopt.h>
 #include <iostream>
@@ -30,6 +29,7 @@
 #include <unistd.h>
 
 #include "display.h"
+#include "file_text.h"
 #include "pane_bundle.h"
 #include "pane_session.h"
 #include "script_runner.h"
@@ -70,21 +70,6 @@ int fail(const std::string &message) {
     return 1;
 }
 
-// A script file is read whole, up front, so that a directory or a read error
-// is reported before the pane is touched.
-Result<std::string> readScriptFile(const std::string &path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Failure("cannot read the script " + path + ": " + std::strerror(errno));
-    std::string text;
-    char buffer[16384];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(got));
-    int readError = errno;
-    ::close(fd);
-    if (got == 0) return text;
-    return Failure("cannot read the script " + path + ": " + std::strerror(readError));
-}
-
 // Standard input is read a line at a time as it comes: a program may drive
 // the pane command by command, and quit it while it waits for the next one.
 Status checkScriptInput() {
@@ -95,9 +80,10 @@ Status checkScriptInput() {
     return Status::success();
 }
 
-// The script file's text, or nothing for standard input ("-").
+// The script file's text, read whole before the pane is touched, or
+// nothing for standard input ("-").
 Result<std::string> scriptText(const std::string &script) {
-    if (script != "-") return readScriptFile(script);
+    if (script != "-") return readWholeFile(script, "the script " + script);
     if (Status input = checkScriptInput(); !input) return input.failure();
     return std::string();
 }

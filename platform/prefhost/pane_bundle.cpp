@@ -2,11 +2,11 @@
 
 #include <CFRef.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include <cerrno>
+
+#include "file_text.h"
 
 namespace {
 
@@ -15,18 +15,12 @@ namespace {
 // would otherwise surface as a missing NSPrincipalClass.
 std::string infoPlistProblem(const std::string &path) {
     std::string info = path + "/Contents/Info.plist";
-    int fd = ::open(info.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) return "no Contents/Info.plist";
-    if (fd < 0) return "cannot read " + info + ": " + std::strerror(errno);
-    std::string bytes;
-    char buffer[16384];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(got));
-    int readError = errno;
-    ::close(fd);
-    if (got < 0) return "cannot read " + info + ": " + std::strerror(readError);
+    struct stat entry;
+    if (::stat(info.c_str(), &entry) != 0 && errno == ENOENT) return "no Contents/Info.plist";
+    Result<std::string> bytes = readWholeFile(info, info);
+    if (!bytes) return bytes.message();
     CFRef<CFDataRef> data = CFRef<CFDataRef>::adopt(CFDataCreate(
-        kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes.data()), static_cast<CFIndex>(bytes.size())));
+        kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes->data()), static_cast<CFIndex>(bytes->size())));
     CFRef<CFPropertyListRef> parsed = CFRef<CFPropertyListRef>::adopt(
         data ? CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), 0, nullptr, nullptr) : nullptr);
     if (!CFCastIfType<CFDictionaryRef>(parsed.get(), CFDictionaryGetTypeID()))
