@@ -37,9 +37,9 @@ public:
     // Every named object, in the file's order. Borrowed.
     const std::vector<std::pair<std::string, NSObject *>> &namedObjects() const { return objects_; }
 
-    // Used by the loader: takes over one reference on each object; the main
-    // view is one of them.
-    void adoptObjects(NSView *mainView, std::vector<std::pair<std::string, NSObject *>> objects);
+    // Used by the loader: keeps the objects, taking its own reference on
+    // each; the main view is one of them.
+    void keepObjects(NSView *mainView, std::vector<std::pair<std::string, NSObject *>> objects);
 
 protected:
     ~NSInterface() override;

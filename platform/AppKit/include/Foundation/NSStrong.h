@@ -17,6 +17,12 @@ public:
     NSStrong() = default;
     NSStrong(const NSStrong &) = delete;
     NSStrong &operator=(const NSStrong &) = delete;
+    // Moving hands the reference over (so holders can live in containers).
+    NS_STRONG_INLINE NSStrong(NSStrong &&other) noexcept : object_(std::exchange(other.object_, nil)) {}
+    NS_STRONG_INLINE NSStrong &operator=(NSStrong &&other) noexcept {
+        if (this != &other) adopt(std::exchange(other.object_, nil));
+        return *this;
+    }
     NS_STRONG_INLINE ~NSStrong() { reset(); }
 
     // Takes over a reference the caller owns (+1: alloc and init, new_, copy).

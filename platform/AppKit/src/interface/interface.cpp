@@ -10,12 +10,11 @@ NSObject *NSInterface::objectNamed(const std::string &name) const {
     return nil;
 }
 
-void NSInterface::adoptObjects(NSView *mainView,
-                               std::vector<std::pair<std::string, NSObject *>> objects) {
+void NSInterface::keepObjects(NSView *mainView, std::vector<std::pair<std::string, NSObject *>> objects) {
     mainView_ = mainView;
     objects_ = std::move(objects);
-    owned_ = std::vector<NSStrong<NSObject>>(objects_.size());
-    for (size_t i = 0; i < objects_.size(); ++i) owned_[i].adopt(objects_[i].second);
+    owned_.clear();
+    for (const auto &entry : objects_) owned_.emplace_back().retain(entry.second);
 }
 
 NSInterface::~NSInterface() = default;

@@ -56,9 +56,6 @@ struct BuiltView {
 class InterfaceLoader {
 public:
     InterfaceLoader(std::string file, NSObject *owner) : file_(std::move(file)), owner_(owner) {}
-    ~InterfaceLoader() {
-        for (auto &entry : objects_) entry.second->release();
-    }
 
     NSInterface *load(CFPropertyListRef root);
     const std::string &error() const { return error_; }
@@ -85,8 +82,9 @@ private:
     std::string file_;
     NSObject *owner_;
     std::string error_;
-    // The loader's own reference on every object, until the interface takes them.
+    // Every object by name, and the loader's own reference on each.
     std::vector<std::pair<std::string, NSObject *>> objects_;
+    std::vector<NSStrong<NSObject>> owned_;
     std::vector<BuiltView> built_;
     std::vector<std::function<void()>> connections_;
 };
@@ -148,7 +146,7 @@ bool InterfaceLoader::applyAttributes(CFDictionaryRef entry, NSView *view, const
     return true;
 }
 
-// +1 in objects_; nil when the entry has an error.
+// Kept in owned_; nil when the entry has an error.
 NSView *InterfaceLoader::build(CFDictionaryRef entry, int depth) {
     if (depth > kDeepestNesting)
         return fail("", "views nested deeper than " + std::to_string(kDeepestNesting)), nil;
@@ -169,6 +167,7 @@ NSView *InterfaceLoader::build(CFDictionaryRef entry, int depth) {
     NSView *view = static_cast<NSView *>(cls->alloc())->initWithFrame(frame);
     if (!view) return fail(where, "the " + className + " did not initialise"), nil;
     objects_.emplace_back(name, view);
+    owned_.emplace_back().adopt(view);
     view->setIdentifier(NSString::stringWithUTF8String(name.c_str()));
     built_.push_back({name, view, CFRef<CFDictionaryRef>::retain(entry)});
     where = label(name, view);
@@ -269,7 +268,7 @@ NSInterface *InterfaceLoader::load(CFPropertyListRef root) {
     }
     for (const auto &connect : connections_) connect();
     NSInterface *loaded = NSInterface::new_();
-    loaded->adoptObjects(mainView, std::move(objects_));
+    loaded->keepObjects(mainView, std::move(objects_));
     objects_.clear();
     return loaded->autorelease();
 }
