@@ -9,6 +9,7 @@
 
 #include <Foundation/NSObject.h>
 
+#include <CFRef.h>
 #include <Result.h>
 
 #include <string>
@@ -57,5 +58,5 @@ protected:
 
 private:
     std::string path_;
-    CFDictionaryRef info_ = nullptr;
+    CFRef<CFDictionaryRef> info_;
 };

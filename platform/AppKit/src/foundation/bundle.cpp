@@ -34,12 +34,12 @@ std::set<std::string> &loadedExecutables() {
 
 NSString *pathString(const fs::path &path) { return NSString::stringWithUTF8String(path.c_str()); }
 
-// The Info.plist dictionary, owned by the caller; NULL when the file is
-// missing or holds something else.
-CFDictionaryRef copyInfoDictionary(const std::string &bundlePath) {
+// The Info.plist dictionary; NULL when the file is missing or holds
+// something else.
+CFRef<CFDictionaryRef> readInfoDictionary(const std::string &bundlePath) {
     Result<CFRef<CFPropertyListRef>> list = ns_read_property_list_file(bundlePath + "/Contents/Info.plist");
-    if (!list || CFGetTypeID(list->get()) != CFDictionaryGetTypeID()) return nullptr;
-    return static_cast<CFDictionaryRef>(list->release());
+    if (!list || CFGetTypeID(list->get()) != CFDictionaryGetTypeID()) return {};
+    return CFRef<CFDictionaryRef>::adopt(static_cast<CFDictionaryRef>(list->release()));
 }
 
 CFStringRef infoString(CFDictionaryRef info, const char *key) {
@@ -81,37 +81,35 @@ NSBundle *NSBundle::initWithPath(NSString *path) {
     fs::path absolute = fs::absolute(path->UTF8String(), ignored);
     path_ = absolute.lexically_normal().string();
     if (path_.size() > 1 && path_.back() == '/') path_.pop_back();
-    info_ = copyInfoDictionary(path_);
+    info_ = readInfoDictionary(path_);
     return this;
 }
 
-NSBundle::~NSBundle() {
-    if (info_) CFRelease(info_);
-}
+NSBundle::~NSBundle() = default;
 
 NSString *NSBundle::bundlePath() const { return pathString(path_); }
 
 NSString *NSBundle::resourcePath() const { return pathString(fs::path(path_) / "Contents/Resources"); }
 
 NSString *NSBundle::executablePath() const {
-    std::string name = UTF8FromCFString(infoString(info_, "CFBundleExecutable"));
+    std::string name = UTF8FromCFString(infoString(info_.get(), "CFBundleExecutable"));
     // Without CFBundleExecutable the executable takes the bundle's name.
     if (name.empty()) name = fs::path(path_).stem().string();
     return pathString(fs::path(path_) / "Contents/MacOS" / name);
 }
 
 NSString *NSBundle::bundleIdentifier() const {
-    CFStringRef identifier = infoString(info_, "CFBundleIdentifier");
+    CFStringRef identifier = infoString(info_.get(), "CFBundleIdentifier");
     return identifier ? NSString::stringWithCFString(identifier) : nil;
 }
 
 NSDictionary *NSBundle::infoDictionary() const {
-    return info_ ? NSDictionary::dictionaryWithCFDictionary(info_) : NSDictionary::dictionary();
+    return info_ ? NSDictionary::dictionaryWithCFDictionary(info_.get()) : NSDictionary::dictionary();
 }
 
 NSObject *NSBundle::objectForInfoDictionaryKey(NSString *key) const {
     if (!info_ || !key) return nil;
-    return NSObjectFromCFType(CFDictionaryGetValue(info_, key->cfString()));
+    return NSObjectFromCFType(CFDictionaryGetValue(info_.get(), key->cfString()));
 }
 
 NSString *NSBundle::pathForResource_ofType(NSString *name, NSString *type) const {
@@ -146,7 +144,7 @@ BOOL NSBundle::isLoaded() const {
 }
 
 Class NSBundle::principalClass() {
-    CFStringRef name = infoString(info_, "NSPrincipalClass");
+    CFStringRef name = infoString(info_.get(), "NSPrincipalClass");
     if (!name || !load()) return nil;
     return NSClassFromString(UTF8FromCFString(name).c_str());
 }
