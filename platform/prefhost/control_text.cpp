@@ -1,19 +1,9 @@
 #include "control_text.h"
 
-#include <charconv>
-#include <cmath>
-
-std::string shortestFloatText(float value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 std::optional<std::string> controlValueText(NSObject *object) {
+    // A float number's text is the shortest that reads back the same.
     if (object->isKindOfClass(NSSlider::staticClass()))
-        return shortestFloatText(static_cast<NSSlider *>(object)->floatValue());
+        return NSNumber::numberWithFloat(static_cast<NSSlider *>(object)->floatValue())->stringValue()->stdString();
     if (object->isKindOfClass(NSButton::staticClass()))
         return std::to_string(static_cast<NSButton *>(object)->state());
     if (object->isKindOfClass(NSControl::staticClass()))

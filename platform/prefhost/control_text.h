@@ -12,5 +12,3 @@
 std::optional<std::string> controlValueText(NSObject *object);
 // "NAME CLASS VALUE", or "NAME CLASS" for a view without a value.
 std::string controlSummary(const std::string &name, NSObject *object);
-// The shortest text that reads back as the same float.
-std::string shortestFloatText(float value);

@@ -20,7 +20,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <getopt.h>
 #include <iostream>
@@ -29,6 +28,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "display.h"
+#include "file_text.h"
 #include "pane_bundle.h"
 #include "pane_session.h"
 #include "script_runner.h"
@@ -69,45 +70,32 @@ int fail(const std::string &message) {
     return 1;
 }
 
-// A script file is read whole, up front, so that a directory or a read error
-// is reported before the pane is touched.
-bool readScriptFile(const std::string &path, std::string *text, std::string *error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = "cannot read the script " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    char buffer[16384];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text->append(buffer, static_cast<size_t>(got));
-    int readError = errno;
-    ::close(fd);
-    if (got == 0) return true;
-    *error = "cannot read the script " + path + ": " + std::strerror(readError);
-    return false;
-}
-
 // Standard input is read a line at a time as it comes: a program may drive
 // the pane command by command, and quit it while it waits for the next one.
-bool checkScriptInput(std::string *error) {
+Status checkScriptInput() {
     struct stat input {};
-    if (::fstat(STDIN_FILENO, &input) != 0 || S_ISDIR(input.st_mode)) {
-        *error = std::string("cannot read the script from standard input: ") +
-                 std::strerror(S_ISDIR(input.st_mode) ? EISDIR : errno);
-        return false;
-    }
-    return true;
+    if (::fstat(STDIN_FILENO, &input) != 0 || S_ISDIR(input.st_mode))
+        return Failure(std::string("cannot read the script from standard input: ") +
+                       std::strerror(S_ISDIR(input.st_mode) ? EISDIR : errno));
+    return Status::success();
+}
+
+// The script file's text, read whole before the pane is touched, or
+// nothing for standard input ("-").
+Result<std::string> scriptText(const std::string &script) {
+    if (script != "-") return readWholeFile(script, "the script " + script);
+    if (Status input = checkScriptInput(); !input) return input.failure();
+    return std::string();
 }
 
 int runScripted(const Options &options) {
     bool fromStdin = options.script == "-";
-    std::string text, readError;
-    if (fromStdin ? !checkScriptInput(&readError) : !readScriptFile(options.script, &text, &readError))
-        return fail(readError);
-    std::istringstream file(text);
-    std::string error;
-    std::unique_ptr<PaneBundle> bundle = PaneBundle::open(options.pane, &error);
-    if (!bundle) return fail(error);
+    Result<std::string> text = scriptText(options.script);
+    if (!text) return fail(text.message());
+    std::istringstream file(*text);
+    Result<std::unique_ptr<PaneBundle>> opened = PaneBundle::open(options.pane);
+    if (!opened) return fail(opened.message());
+    std::unique_ptr<PaneBundle> bundle = std::move(*opened);
     PaneSession session(*bundle);
     Status shown = session.show();
     if (!shown.ok()) return fail(options.pane + ": " + shown.message());
@@ -118,9 +106,8 @@ int runScripted(const Options &options) {
 }
 
 int runWindowed(const Options &options, std::chrono::steady_clock::time_point started) {
-    std::string error;
-    if (!displayIsSet(&error)) {
-        std::fprintf(stderr, "prefhost: %s\n", error.c_str());
+    if (Status display = displayIsSet(); !display) {
+        std::fprintf(stderr, "prefhost: %s\n", display.message().c_str());
         return 2;
     }
     return runWindowModule(options.pane, options.exitAfterFirstFrame, started);

@@ -6,23 +6,23 @@
 #include <memory>
 #include <string>
 
-#include "status.h"
+#include <Result.h>
 
 class PaneBundle {
 public:
     // Loads the bundle's code and finds its principal class, an
-    // NSPreferencePane; on failure *error says why.
-    static std::unique_ptr<PaneBundle> open(const std::string &path, std::string *error);
-    ~PaneBundle();
+    // NSPreferencePane, or says why it cannot.
+    static Result<std::unique_ptr<PaneBundle>> open(const std::string &path);
     PaneBundle(const PaneBundle &) = delete;
     PaneBundle &operator=(const PaneBundle &) = delete;
 
-    NSBundle *bundle() const { return bundle_; }
+    NSBundle *bundle() const { return bundle_.get(); }
     Class principalClass() const { return principalClass_; }
 
 private:
-    PaneBundle(NSBundle *bundle, Class principalClass)
-        : bundle_(bundle), principalClass_(principalClass) {}
-    NSBundle *bundle_;  // owned
+    PaneBundle(NSBundle *bundle, Class principalClass) : principalClass_(principalClass) {
+        bundle_.retain(bundle);
+    }
+    NSStrong<NSBundle> bundle_;
     Class principalClass_;
 };

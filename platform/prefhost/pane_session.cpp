@@ -17,11 +17,9 @@ PaneSession::~PaneSession() { dropController(); }
 void PaneSession::dropController() {
     // The controller's dealloc is pane code too.
     inPool([this] {
-        if (interface_) interface_->release();
-        if (pane_) pane_->release();
+        interface_.reset();
+        pane_.reset();
     });
-    interface_ = nullptr;
-    pane_ = nullptr;
     shown_ = false;
 }
 
@@ -30,23 +28,23 @@ Status PaneSession::show() {
     std::string error;
     inPool([&] {
         NSPreferencePane *made = static_cast<NSPreferencePane *>(bundle_.principalClass()->alloc());
-        pane_ = made->initWithBundle(bundle_.bundle());
+        pane_.adopt(made->initWithBundle(bundle_.bundle()));
     });
-    if (!pane_) return Status::failure("the principal class did not initialise");
+    if (!pane_) return Failure("the principal class did not initialise");
     inPool([&] {
         if (!pane_->loadMainView()) error = pane_->mainViewLoadError();
     });
     if (!error.empty()) {
         dropController();
-        return Status::failure("cannot load the main view: " + error);
+        return Failure("cannot load the main view: " + error);
     }
-    interface_ = pane_->mainInterface() ? pane_->mainInterface()->retain() : nil;
+    interface_.retain(pane_->mainInterface());
     shown_ = true;
     return Status::success();
 }
 
 Status PaneSession::leave() {
-    if (!shown_) return Status::failure("the pane is not shown");
+    if (!shown_) return Failure("the pane is not shown");
     inPool([this] { pane_->didUnselect(); });
     shown_ = false;
     return Status::success();

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "pane_bundle.h"
-#include "status.h"
+#include <Result.h>
 
 class PaneSession {
 public:
@@ -35,7 +35,7 @@ public:
     bool isShown() const { return shown_; }
 
     // Borrowed; nil while no controller is loaded.
-    NSPreferencePane *pane() const { return pane_; }
+    NSPreferencePane *pane() const { return pane_.get(); }
     NSView *mainView() const { return pane_ ? pane_->mainView() : nil; }
     NSObject *objectNamed(const std::string &name) const;
     // In the interface file's order; empty while no controller is loaded.
@@ -60,7 +60,7 @@ private:
     void dropController();
 
     const PaneBundle &bundle_;
-    NSPreferencePane *pane_ = nullptr;  // owned
-    NSInterface *interface_ = nullptr;  // owned
+    NSStrong<NSPreferencePane> pane_;
+    NSStrong<NSInterface> interface_;
     bool shown_ = false;
 };

@@ -17,8 +17,5 @@ void drawPaneView(NSView *view, cairo_t *cr) {
 }
 
 Status writePaneSnapshot(NSView *view, const std::string &path) {
-    std::string error;
-    if (!NSRenderViewToPNG(view, NSColor::windowBackgroundColor(), path, &error))
-        return Status::failure(error);
-    return Status::success();
+    return NSRenderViewToPNG(view, NSColor::windowBackgroundColor(), path);
 }

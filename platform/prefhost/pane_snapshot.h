@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "status.h"
+#include <Result.h>
 
 // Paints the window background over a box of the size at the origin of
 // cr's user space.

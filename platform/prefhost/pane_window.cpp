@@ -8,16 +8,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "display.h"
 #include "pane_snapshot.h"
 #include "widget_tree.h"
 #include "x_errors.h"
 
 namespace {
-
-bool isSet(const char *name) {
-    const char *value = std::getenv(name);
-    return value && *value;
-}
 
 class PaneWindow {
 public:
@@ -140,23 +136,16 @@ private:
 
 }  // namespace
 
-bool openDisplay(std::string *error) {
-    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
-        *error = "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset); "
-                 "give --script FILE to run without one";
-        return false;
-    }
-    if (!gtk_init_check(nullptr, nullptr)) {
-        const char *name = isSet("DISPLAY") ? std::getenv("DISPLAY") : std::getenv("WAYLAND_DISPLAY");
-        *error = std::string("cannot open the display '") + name + "'";
-        return false;
-    }
+Status openDisplay() {
+    Status named = displayIsSet();
+    if (!named) return named;
+    if (!gtk_init_check(nullptr, nullptr)) return Failure("cannot open the display '" + displayName() + "'");
     tolerateVanishedWindows();
-    return true;
+    return Status::success();
 }
 
 Status runPaneWindow(PaneSession &session, const WindowOptions &options) {
-    if (!session.isShown() || !session.mainView()) return Status::failure("the pane is not shown");
+    if (!session.isShown() || !session.mainView()) return Failure("the pane is not shown");
     PaneWindow window(session, options);
     window.run();
     return Status::success();

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "pane_session.h"
-#include "status.h"
+#include <Result.h>
 
 struct WindowOptions {
     std::string title;
@@ -17,9 +17,9 @@ struct WindowOptions {
     std::chrono::steady_clock::time_point started;
 };
 
-// Opens a connection to the display: false with *error when there is none
-// or it cannot be opened. The only place GTK is initialised.
-bool openDisplay(std::string *error);
+// Opens a connection to the display, unless there is none or it cannot be
+// opened. The only place GTK is initialised.
+Status openDisplay();
 
 // Shows the session's pane in a window and runs until the window is
 // closed. Needs openDisplay first and a shown pane.

@@ -18,7 +18,7 @@ std::vector<std::string> wordsOf(const std::string &line) {
 }
 
 Status wrongArguments(const std::string &command, const char *wanted) {
-    return Status::failure(command + " takes " + wanted);
+    return Failure(command + " takes " + wanted);
 }
 
 // A finite decimal number and nothing else.
@@ -42,7 +42,7 @@ Status ScriptRunner::run(std::istream &script) {
         Status status = runCommand(words);
         out_.flush();
         if (!status.ok())
-            return Status::failure(scriptName_ + ":" + std::to_string(number) + ": " + status.message());
+            return Failure(scriptName_ + ":" + std::to_string(number) + ": " + status.message());
     }
     // Told to quit: the rest of the script is dropped and the pane left.
     if (QuitSignals::requested() && session_.isShown()) return session_.leave();
@@ -57,56 +57,58 @@ Status ScriptRunner::runCommand(const std::vector<std::string> &words) {
     if (command == "show") return show(words);
     if (command == "snapshot") return snapshot(words);
     if (command == "leave" || command == "reload") return lifecycle(words);
-    return Status::failure("unknown command '" + command + "'");
+    return Failure("unknown command '" + command + "'");
 }
 
 Status ScriptRunner::requireShown(const std::string &command) const {
     if (session_.isShown()) return Status::success();
-    return Status::failure(command + ": the pane is not shown (it was left; reload shows it again)");
+    return Failure(command + ": the pane is not shown (it was left; reload shows it again)");
 }
 
-NSObject *ScriptRunner::control(const std::string &name, Status *status) const {
+Result<NSObject *> ScriptRunner::control(const std::string &name) const {
     NSObject *object = session_.objectNamed(name);
-    if (!object) *status = Status::failure("no control named '" + name + "'");
+    if (!object) return Failure("no control named '" + name + "'");
+    return object;
+}
+
+// What set and click act on: a control of the shown pane, of their kind.
+Result<NSObject *> ScriptRunner::shownControlOfKind(const std::string &command, const std::string &name,
+                                                    Class kind, const char *kindName) const {
+    if (Status shown = requireShown(command); !shown) return shown.failure();
+    Result<NSObject *> object = control(name);
+    if (object && !(*object)->isKindOfClass(kind))
+        return Failure(command + ": '" + name + "' is an " + (*object)->getClass()->name() + ", not a " + kindName);
     return object;
 }
 
 Status ScriptRunner::set(const std::vector<std::string> &words) {
     if (words.size() != 3) return wrongArguments("set", "a control name and a value");
-    Status status = requireShown("set");
-    NSObject *object = status.ok() ? control(words[1], &status) : nil;
-    if (!status.ok()) return status;
-    if (!object->isKindOfClass(NSSlider::staticClass()))
-        return Status::failure("set: '" + words[1] + "' is an " + object->getClass()->name() +
-                               ", not a slider");
+    Result<NSObject *> slider = shownControlOfKind("set", words[1], NSSlider::staticClass(), "slider");
+    if (!slider) return slider.failure();
     double value = 0;
     if (!parseValue(words[2], &value))
-        return Status::failure("set: bad value '" + words[2] + "' (a finite number is needed)");
-    session_.dragSlider(static_cast<NSSlider *>(object), value);
+        return Failure("set: bad value '" + words[2] + "' (a finite number is needed)");
+    session_.dragSlider(static_cast<NSSlider *>(*slider), value);
     return Status::success();
 }
 
 Status ScriptRunner::click(const std::vector<std::string> &words) {
     if (words.size() != 2) return wrongArguments("click", "a control name");
-    Status status = requireShown("click");
-    NSObject *object = status.ok() ? control(words[1], &status) : nil;
-    if (!status.ok()) return status;
-    if (!object->isKindOfClass(NSButton::staticClass()))
-        return Status::failure("click: '" + words[1] + "' is an " + object->getClass()->name() +
-                               ", not a button");
-    session_.click(static_cast<NSButton *>(object));
+    Result<NSObject *> button = shownControlOfKind("click", words[1], NSButton::staticClass(), "button");
+    if (!button) return button.failure();
+    session_.click(static_cast<NSButton *>(*button));
     return Status::success();
 }
 
 Status ScriptRunner::get(const std::vector<std::string> &words) {
     if (words.size() != 2) return wrongArguments("get", "a control name");
-    Status status = Status::success();
-    NSObject *object = control(words[1], &status);
-    if (!status.ok()) return status;
+    Result<NSObject *> found = control(words[1]);
+    if (!found) return found.failure();
+    NSObject *object = *found;
     std::optional<std::string> value;
     PaneSession::inPool([&] { value = controlValueText(object); });
     if (!value)
-        return Status::failure("get: '" + words[1] + "' (" + object->getClass()->name() +
+        return Failure("get: '" + words[1] + "' (" + object->getClass()->name() +
                                ") has no value");
     out_ << *value << '\n';
     return Status::success();
@@ -125,11 +127,11 @@ Status ScriptRunner::snapshot(const std::vector<std::string> &words) {
     if (words.size() != 3) return wrongArguments("snapshot", "a view name and a file");
     NSObject *object = session_.objectNamed(words[1]);
     if (!object || !object->isKindOfClass(NSView::staticClass()))
-        return Status::failure("snapshot: no view named '" + words[1] + "'");
+        return Failure("snapshot: no view named '" + words[1] + "'");
     Status written = Status::success();
     // Drawing runs pane code (drawRect:), in a pool like every call into it.
     PaneSession::inPool([&] { written = writePaneSnapshot(static_cast<NSView *>(object), words[2]); });
-    if (!written.ok()) return Status::failure("snapshot: '" + words[1] + "': " + written.message());
+    if (!written.ok()) return Failure("snapshot: '" + words[1] + "': " + written.message());
     return Status::success();
 }
 

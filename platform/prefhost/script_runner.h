@@ -14,12 +14,13 @@
 // if shown, is left (its settings stored) and the run counts as a success.
 #pragma once
 
+#include <Result.h>
+
 #include <istream>
 #include <ostream>
 #include <string>
 
 #include "pane_session.h"
-#include "status.h"
 
 class ScriptRunner {
 public:
@@ -38,7 +39,9 @@ private:
     Status snapshot(const std::vector<std::string> &words);
     Status lifecycle(const std::vector<std::string> &words);
     Status requireShown(const std::string &command) const;
-    NSObject *control(const std::string &name, Status *status) const;
+    Result<NSObject *> control(const std::string &name) const;
+    Result<NSObject *> shownControlOfKind(const std::string &command, const std::string &name, Class kind,
+                                          const char *kindName) const;
 
     PaneSession &session_;
     std::string scriptName_;

@@ -35,11 +35,11 @@ extern "C" __attribute__((visibility("default"))) int prefhostWindowMain(const c
                                                                          long long startedNanoseconds) {
     // The same type as the loader's, checked here where both are seen.
     [[maybe_unused]] PrefhostWindowMain checked = prefhostWindowMain;
-    std::string error;
-    if (!openDisplay(&error)) return fail(error, 2);
+    if (Status opened = openDisplay(); !opened) return fail(opened.message(), 2);
     std::string path = panePath;
-    std::unique_ptr<PaneBundle> bundle = PaneBundle::open(path, &error);
-    if (!bundle) return fail(error, 1);
+    Result<std::unique_ptr<PaneBundle>> opened = PaneBundle::open(path);
+    if (!opened) return fail(opened.message(), 1);
+    std::unique_ptr<PaneBundle> bundle = std::move(*opened);
     PaneSession session(*bundle);
     Status shown = session.show();
     if (!shown.ok()) return fail(path + ": " + shown.message(), 1);

@@ -18,10 +18,6 @@ typedef int (*PrefhostWindowMain)(const char *panePath, int exitAfterFirstFrame,
 }
 inline constexpr const char *kPrefhostWindowMainName = "prefhostWindowMain";
 
-// The host's side: false with *error when DISPLAY and WAYLAND_DISPLAY are
-// both unset or empty. Needs no GTK.
-bool displayIsSet(std::string *error);
-
 // Loads the module and runs its entry point; 1 with a line on stderr when
 // the module does not load.
 int runWindowModule(const std::string &panePath, bool exitAfterFirstFrame,

@@ -4,15 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 namespace {
-
-bool isSet(const char *name) {
-    const char *value = std::getenv(name);
-    return value && *value;
-}
 
 // The module's path: ../lib/prefhost-window.so from the executable's own
 // directory, so a build tree works from wherever it is.
@@ -24,13 +18,6 @@ std::string modulePath() {
 }
 
 }  // namespace
-
-bool displayIsSet(std::string *error) {
-    if (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")) return true;
-    *error = "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset); "
-             "give --script FILE to run without one";
-    return false;
-}
 
 int runWindowModule(const std::string &panePath, bool exitAfterFirstFrame,
                     std::chrono::steady_clock::time_point started) {

@@ -106,9 +106,9 @@ protected:
     static std::unique_ptr<Rendering> render(NSView *view) {
         auto rendering = std::make_unique<Rendering>();
         NSTestingPaintRecorder recorder;
-        std::string error;
-        rendering->image = NSRenderCreateViewImage(view, nil, &error);
-        EXPECT_NE(rendering->image, nullptr) << error;
+        Result<cairo_surface_t *> image = NSRenderCreateViewImage(view, nil);
+        EXPECT_TRUE(image) << image.message();
+        rendering->image = image ? *image : nullptr;
         rendering->paints = recorder.paints();
         return rendering;
     }

@@ -96,8 +96,8 @@ TEST_F(BundleTest, ClassesOutsideAnyBundleBelongToTheMainBundle) {
 TEST_F(BundleTest, APluginsClassesBelongToTheBundleThatLoadedThem) {
     NSBundle *pane = NSBundle::bundleWithPath(NSSTR(TEST_PANE_BUNDLE));
     ASSERT_NE(pane, nil);
-    std::string error;
-    ASSERT_TRUE(pane->loadAndReturnError(&error)) << error;
+    Status loaded = pane->loadAndReturnError();
+    ASSERT_TRUE(loaded) << loaded.message();
     EXPECT_TRUE(pane->isLoaded());
     EXPECT_TRUE(pane->load());  // a second load is a no-op
 
@@ -123,9 +123,9 @@ TEST_F(BundleTest, CodeThatDoesNotLoadSaysWhy) {
     write_file(root + "/Contents/MacOS/Broken", "not a shared library");
     NSBundle *bundle = NSBundle::bundleWithPath(NSString::stringWithUTF8String(root.c_str()));
     EXPECT_EQ(bundle->executablePath()->stdString(), root + "/Contents/MacOS/Broken");
-    std::string error;
-    EXPECT_FALSE(bundle->loadAndReturnError(&error));
-    EXPECT_NE(error.find("Broken"), std::string::npos) << error;
+    Status loaded = bundle->loadAndReturnError();
+    ASSERT_FALSE(loaded);
+    EXPECT_NE(loaded.message().find("Broken"), std::string::npos) << loaded.message();
     EXPECT_FALSE(bundle->isLoaded());
     EXPECT_EQ(bundle->principalClass(), nil);
 }

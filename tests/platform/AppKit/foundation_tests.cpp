@@ -1,7 +1,7 @@
 // NSString, NSNumber and the collections over Core Foundation values.
 #include <gtest/gtest.h>
 
-#include <CFRef.h>
+#include <CFText.h>
 
 #include <clocale>
 #include <cmath>
@@ -66,8 +66,7 @@ TEST_F(FoundationTest, StringsFormatAndKeepUnicodeText) {
 }
 
 TEST_F(FoundationTest, StringsBridgeToTheirCFStringWithoutCopying) {
-    CFRef<CFStringRef> cf = CFRef<CFStringRef>::adopt(
-        CFStringCreateWithCString(nullptr, "bridged", kCFStringEncodingUTF8));
+    CFRef<CFStringRef> cf = CFStringFromUTF8("bridged");
     CFIndex count = CFGetRetainCount(cf.get());
     NSString *wrapped = NSString::stringWithCFString(cf.get());
     EXPECT_EQ(wrapped->cfString(), cf.get());
@@ -150,6 +149,43 @@ TEST_F(FoundationTest, DictionaryValuesComeBackAsTheMatchingWrappers) {
     EXPECT_EQ(dictionary->objectForKey(nil), nil);
     NSView *notBridged = NSView::new_()->autorelease();
     EXPECT_EQ(dictionary->objectForKey(notBridged), nil);
+}
+
+// Dictionaries and sets of objects rely on equal objects hashing alike.
+TEST_F(FoundationTest, WrappersOfEqualValuesAreEqualAndHashAlike) {
+    const UInt8 bytes[] = {7, 8};
+    const void *items[] = {CFSTR("a"), CFSTR("b")};
+    auto array = [&] {
+        auto cf = CFRef<CFArrayRef>::adopt(CFArrayCreate(nullptr, items, 2, &kCFTypeArrayCallBacks));
+        return NSArray::arrayWithCFArray(cf.get());
+    };
+    auto table = [&] {
+        auto cf = CFRef<CFDictionaryRef>::adopt(CFDictionaryCreate(
+            nullptr, items, items, 2, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+        return NSDictionary::dictionaryWithCFDictionary(cf.get());
+    };
+    const std::pair<NSObject *, NSObject *> equalPairs[] = {
+        {NSString::stringWithUTF8String("speed"), NSString::stringWithFormat("%s", "speed")},
+        {NSNumber::numberWithInt(3), NSNumber::numberWithDouble(3.0)},
+        {array(), array()},
+        {table(), table()},
+        {NSData::dataWithBytes_length(bytes, 2), NSData::dataWithBytes_length(bytes, 2)},
+        {NSDate::dateWithTimeIntervalSinceReferenceDate(5), NSDate::dateWithTimeIntervalSinceReferenceDate(5)},
+    };
+    for (const auto &[one, other] : equalPairs) {
+        const char *name = one->getClass()->name();
+        ASSERT_NE(one, other) << name;
+        EXPECT_NE(one->cfTypeRef(), other->cfTypeRef()) << name << ": the values themselves are distinct";
+        EXPECT_TRUE(one->isEqual(other)) << name;
+        EXPECT_TRUE(other->isEqual(one)) << name;
+        EXPECT_EQ(one->hash(), other->hash()) << name;
+        EXPECT_FALSE(one->isEqual(nil)) << name;
+        EXPECT_FALSE(one->isEqual(NSView::new_()->autorelease())) << name;
+    }
+    EXPECT_FALSE(NSSTR("1")->isEqual(NSNumber::numberWithInt(1)));
+    EXPECT_FALSE(NSNumber::numberWithInt(1)->isEqual(NSSTR("1")));
+    EXPECT_FALSE(NSArray::array()->isEqual(array()));
+    EXPECT_FALSE(NSSTR("speed")->isEqualToString(NSSTR("Speed")));
 }
 
 using FoundationDeathTest = AppKitTest;

@@ -97,11 +97,10 @@ protected:
         owner->release();
         AppKitTest::TearDown();
     }
-    NSInterface *load(const std::string &content, std::string *error) {
+    Result<NSInterface *> load(const std::string &content) {
         std::string path = dir.path() + "/Test.layout";
         write_file(path, content);
-        return NSInterface::interfaceWithContentsOfFile_owner_error(
-            NSString::stringWithUTF8String(path.c_str()), owner, error);
+        return NSInterface::interfaceWithContentsOfFile_owner(NSString::stringWithUTF8String(path.c_str()), owner);
     }
     TempDir dir;
     LayoutOwner *owner = nullptr;
@@ -109,9 +108,10 @@ protected:
 
 TEST_F(InterfaceTest, AFileBuildsItsViewsAndConnectsOutletsAndActions) {
     long before = NSTestingLiveObjectCount();
-    std::string error;
-    NSInterface *loaded = load(layout(ownerOutlets(), standardSubviews()), &error);
-    ASSERT_NE(loaded, nil) << error;
+    Result<NSInterface *> result = load(layout(ownerOutlets(), standardSubviews()));
+    ASSERT_TRUE(result) << result.message();
+    NSInterface *loaded = *result;
+    ASSERT_NE(loaded, nil);
     loaded->retain();
     drainPool();
 
@@ -214,9 +214,9 @@ TEST_F(InterfaceTest, ABrokenFileIsRefusedWithOneLineAndChangesNothing) {
     };
     for (const Case &c : cases) {
         long before = NSTestingLiveObjectCount();
-        std::string error;
-        NSInterface *loaded = load(c.content, &error);
-        EXPECT_EQ(loaded, nil) << c.what;
+        Result<NSInterface *> loaded = load(c.content);
+        ASSERT_FALSE(loaded) << c.what;
+        const std::string &error = loaded.message();
         EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << c.what;
         EXPECT_EQ(error.rfind(dir.path() + "/Test.layout", 0), 0u) << c.what << ": " << error;
@@ -229,23 +229,24 @@ TEST_F(InterfaceTest, ABrokenFileIsRefusedWithOneLineAndChangesNothing) {
 }
 
 TEST_F(InterfaceTest, MissingFilesAndOwnerlessOutletsAreErrors) {
-    std::string error;
-    EXPECT_EQ(NSInterface::interfaceWithContentsOfFile_owner_error(NSSTR("/nonexistent/x.layout"), owner, &error), nil);
-    EXPECT_NE(error.find("cannot read /nonexistent/x.layout"), std::string::npos) << error;
+    auto loadFile = [](const std::string &path, NSObject *fileOwner) {
+        return NSInterface::interfaceWithContentsOfFile_owner(NSString::stringWithUTF8String(path.c_str()), fileOwner);
+    };
+    Result<NSInterface *> missing = loadFile("/nonexistent/x.layout", owner);
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.message().find("cannot read /nonexistent/x.layout"), std::string::npos) << missing.message();
 
     std::string path = dir.path() + "/Ownerless.layout";
     write_file(path, layout(ownerOutlets(), standardSubviews()));
-    EXPECT_EQ(NSInterface::interfaceWithContentsOfFile_owner_error(
-                  NSString::stringWithUTF8String(path.c_str()), nil, &error),
-              nil);
-    EXPECT_NE(error.find("none was given"), std::string::npos) << error;
+    Result<NSInterface *> ownerless = loadFile(path, nil);
+    ASSERT_FALSE(ownerless);
+    EXPECT_NE(ownerless.message().find("none was given"), std::string::npos) << ownerless.message();
 
     std::string deep = view("leaf", "NSView");
     for (int level = 0; level < 40; ++level)
         deep = view("v" + std::to_string(level), "NSView", "<key>Subviews</key><array>" + deep + "</array>");
     write_file(path, plistDocument("<dict><key>Version</key><integer>1</integer><key>MainView</key>" + deep + "</dict>"));
-    EXPECT_EQ(NSInterface::interfaceWithContentsOfFile_owner_error(
-                  NSString::stringWithUTF8String(path.c_str()), nil, &error),
-              nil);
-    EXPECT_NE(error.find("nested deeper than"), std::string::npos) << error;
+    Result<NSInterface *> tooDeep = loadFile(path, nil);
+    ASSERT_FALSE(tooDeep);
+    EXPECT_NE(tooDeep.message().find("nested deeper than"), std::string::npos) << tooDeep.message();
 }

@@ -94,6 +94,41 @@ TEST_F(MemoryTest, CopyOfAnImmutableValueIsTheSameObjectRetained) {
     text->release();
 }
 
+TEST_F(MemoryTest, AFailedInitFreesTheReceiver) {
+    long before = NSTestingLiveObjectCount();
+    EXPECT_EQ(NSArray::alloc()->initWithCFArray(nullptr), nil);
+    EXPECT_EQ(NSString::alloc()->initWithUTF8String("\xFF not UTF-8"), nil);
+    EXPECT_EQ(NSNumber::alloc()->initWithCFType(CFSTR("text")), nil);
+    EXPECT_EQ(NSDate::alloc()->initWithCFDate(nullptr), nil);
+    EXPECT_EQ(NSTestingLiveObjectCount(), before);
+}
+
+// A control's text and a view's name are owned: replaced ones and the
+// last ones go with their owner, nothing freed twice.
+TEST_F(MemoryTest, OwnedMembersAreReleasedWhenReplacedAndWithTheirOwner) {
+    drainPool();
+    long before = NSTestingLiveObjectCount();
+    NSButton *button = NSButton::new_();
+    NSString *first = NSString::alloc()->initWithUTF8String("first");
+    button->setTitle(first);
+    button->setIdentifier(first);
+    EXPECT_EQ(first->retainCount(), 3u);  // ours, the title (a copy is the same) and the name
+    NSString *second = NSString::alloc()->initWithUTF8String("second");
+    button->setTitle(second);
+    button->setIdentifier(nil);
+    EXPECT_EQ(first->retainCount(), 1u);
+    first->release();
+    second->release();
+    EXPECT_STREQ(button->title()->UTF8String(), "second");
+    NSTextField *field = NSTextField::new_();
+    field->setStringValue(button->title());
+    button->release();
+    EXPECT_STREQ(field->stringValue()->UTF8String(), "second");
+    drainPool();
+    field->release();
+    EXPECT_EQ(NSTestingLiveObjectCount(), before);
+}
+
 TEST_F(MemoryTest, AutoreleaseWithoutAPoolWarnsAndLeaks) {
     // Pools are per thread: a new thread has none.
     NSObject *object = NSObject::new_();

@@ -53,10 +53,9 @@ protected:
         return view;
     }
     static std::unique_ptr<TestImage> render(NSView *view, NSColor *background = nil) {
-        std::string error;
-        cairo_surface_t *image = NSRenderCreateViewImage(view, background, &error);
-        EXPECT_NE(image, nullptr) << error;
-        return std::make_unique<TestImage>(image);
+        Result<cairo_surface_t *> image = NSRenderCreateViewImage(view, background);
+        EXPECT_TRUE(image) << image.message();
+        return std::make_unique<TestImage>(image ? *image : nullptr);
     }
     // Is the whole square [left, left + 10) x [top, top + 10) of the colour?
     static bool squareAt(const TestImage &image, int left, int top, uint32_t color) {
@@ -250,8 +249,8 @@ TEST_F(RenderingTest, ImagesGoToPngFilesAtTheViewsSize) {
     EXPECT_EQ(image->at(10, 0), 0xffffffffu) << "the background";
 
     std::string path = dir.path() + "/view.png";
-    std::string error;
-    ASSERT_TRUE(NSRenderViewToPNG(view, NSColor::whiteColor(), path, &error)) << error;
+    Status written = NSRenderViewToPNG(view, NSColor::whiteColor(), path);
+    ASSERT_TRUE(written) << written.message();
     TestImage read(cairo_image_surface_create_from_png(path.c_str()));
     ASSERT_EQ(cairo_surface_status(read.surface()), CAIRO_STATUS_SUCCESS);
     EXPECT_TRUE(read.samePixelsAs(*image));
@@ -270,9 +269,9 @@ TEST_F(RenderingTest, ImagesGoToPngFilesAtTheViewsSize) {
     };
     for (const Case &c : cases) {
         view->setFrame(c.frame);
-        error.clear();
-        EXPECT_FALSE(NSRenderViewToPNG(view, nil, c.file, &error));
-        EXPECT_EQ(error, c.message);
+        Status failed = NSRenderViewToPNG(view, nil, c.file);
+        EXPECT_FALSE(failed) << c.message;
+        EXPECT_EQ(failed.message(), c.message);
     }
     EXPECT_TRUE(glissor_test::file_exists("/dev/full")) << "what was there is not removed";
 }

@@ -14,6 +14,7 @@
 #include <AppKit/NSColor.h>
 #include <AppKit/NSView.h>
 
+#include <Result.h>
 #include <cairo.h>
 
 #include <string>
@@ -26,15 +27,13 @@ NS_EXPORT void NSRenderViewTree(NSView *view, cairo_t *cr);
 
 // A new ARGB image of the view's frame size, 1 pixel a point (sizes
 // rounded up), filled with the background (transparent for nil), with the
-// view tree drawn on it. The caller destroys it. Null with *error for an
-// empty frame or one larger than 32767 pixels either way.
-NS_EXPORT cairo_surface_t *NSRenderCreateViewImage(NSView *view, NSColor *background,
-                                                   std::string *error);
+// view tree drawn on it. The caller destroys it. A failure for an empty
+// frame or one larger than 32767 pixels either way.
+NS_EXPORT Result<cairo_surface_t *> NSRenderCreateViewImage(NSView *view, NSColor *background);
 
-// Writes the image as a PNG file. false with *error ("cannot write PATH:
-// REASON") when the file cannot be written; a file it made is removed again.
-NS_EXPORT bool NSRenderWritePNG(cairo_surface_t *image, const std::string &path, std::string *error);
+// Writes the image as a PNG file; a failure ("cannot write PATH: REASON")
+// when the file cannot be written, and a file it made is removed again.
+NS_EXPORT Status NSRenderWritePNG(cairo_surface_t *image, const std::string &path);
 
 // Both: the view tree as a PNG file.
-NS_EXPORT bool NSRenderViewToPNG(NSView *view, NSColor *background, const std::string &path,
-                                 std::string *error);
+NS_EXPORT Status NSRenderViewToPNG(NSView *view, NSColor *background, const std::string &path);

@@ -45,7 +45,7 @@ public:
     NSButtonType buttonType() const { return type_; }
     void setButtonType(NSButtonType type) { type_ = type; }
     // Borrowed.
-    NSString *title() const { return title_; }
+    NSString *title() const { return title_.get(); }
     void setTitle(NSString *title);
 
     // User input: a click. A disabled button ignores it; otherwise the state
@@ -68,5 +68,5 @@ private:
     NSControlStateValue state_ = NSControlStateValueOff;
     BOOL allowsMixedState_ = NO;
     NSButtonType type_ = NSButtonTypeMomentaryPushIn;
-    NSString *title_ = nullptr;  // owned
+    NSStrong<NSString> title_;
 };

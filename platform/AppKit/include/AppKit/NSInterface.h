@@ -14,6 +14,8 @@
 
 #include <AppKit/NSView.h>
 
+#include <Result.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +27,8 @@ public:
     static constexpr const char *fileExtension = "layout";
     static constexpr const char *ownerName = "File's Owner";
 
-    // Autoreleased, or nil with *error (when given) set.
-    static NSInterface *interfaceWithContentsOfFile_owner_error(NSString *path, NSObject *owner,
-                                                                std::string *error);
+    // Autoreleased, or what is wrong with the file and where.
+    static Result<NSInterface *> interfaceWithContentsOfFile_owner(NSString *path, NSObject *owner);
 
     // Borrowed.
     NSView *mainView() const { return mainView_; }
@@ -36,9 +37,9 @@ public:
     // Every named object, in the file's order. Borrowed.
     const std::vector<std::pair<std::string, NSObject *>> &namedObjects() const { return objects_; }
 
-    // Used by the loader: takes over one reference on each object; the main
-    // view is one of them.
-    void adoptObjects(NSView *mainView, std::vector<std::pair<std::string, NSObject *>> objects);
+    // Used by the loader: keeps the objects, taking its own reference on
+    // each; the main view is one of them.
+    void keepObjects(NSView *mainView, std::vector<std::pair<std::string, NSObject *>> objects);
 
 protected:
     ~NSInterface() override;
@@ -46,4 +47,7 @@ protected:
 private:
     NSView *mainView_ = nullptr;
     std::vector<std::pair<std::string, NSObject *>> objects_;
+    // The interface's reference on each object. Outlets and targets point
+    // into this set but own nothing, so the objects can go in any order.
+    std::vector<NSStrong<NSObject>> owned_;
 };

@@ -31,6 +31,6 @@ protected:
     ~NSTextField() override;
 
 private:
-    NSString *text_ = nullptr;  // owned
+    NSStrong<NSString> text_;
     BOOL editable_ = YES;
 };

@@ -38,7 +38,7 @@ public:
     virtual void drawRect(NSRect dirtyRect);
 
     // The name given to the view by its interface file, or nil. Borrowed.
-    NSString *identifier() const { return identifier_; }
+    NSString *identifier() const { return identifier_.get(); }
     void setIdentifier(NSString *identifier);
 
 protected:
@@ -49,5 +49,5 @@ private:
     NSView *superview_ = nullptr;
     std::vector<NSView *> subviews_;
     BOOL needsDisplay_ = NO;
-    NSString *identifier_ = nullptr;
+    NSStrong<NSString> identifier_;
 };

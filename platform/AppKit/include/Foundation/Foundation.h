@@ -7,6 +7,8 @@
 #include <Foundation/NSObject.h>
 #include <Foundation/NSAutoreleasePool.h>
 #include <Foundation/NSGeometry.h>
+#include <Foundation/NSStrong.h>
+#include <Foundation/NSCFObject.h>
 #include <Foundation/NSString.h>
 #include <Foundation/NSValue.h>
 #include <Foundation/NSArray.h>

@@ -1,9 +1,9 @@
 // NSArray.h: an immutable array over a Core Foundation array.
 #pragma once
 
-#include <Foundation/NSObject.h>
+#include <Foundation/NSCFObject.h>
 
-class NS_EXPORT NSArray : public NSObject {
+class NS_EXPORT NSArray : public NSCFObject {
     NS_CLASS(NSArray, NSObject)
 
 public:
@@ -21,13 +21,4 @@ public:
     CFArrayRef cfArray() const;
 
     NSString *description() const override;
-    BOOL isEqual(NSObject *other) const override;
-    CFTypeRef cfTypeRef() const override;
-    NSObject *copy() override;
-
-protected:
-    ~NSArray() override;
-
-private:
-    CFArrayRef array_ = nullptr;
 };

@@ -9,6 +9,9 @@
 
 #include <Foundation/NSObject.h>
 
+#include <CFRef.h>
+#include <Result.h>
+
 #include <string>
 
 class NSDictionary;
@@ -43,8 +46,8 @@ public:
     // Loads the executable with dlopen (RTLD_NOW | RTLD_LOCAL); YES when it
     // is loaded, now or before.
     BOOL load();
-    // As load; on failure *error, when given, tells why (the dlerror text).
-    BOOL loadAndReturnError(std::string *error);
+    // As load; a failure tells why (the dlerror text).
+    Status loadAndReturnError();
     BOOL isLoaded() const;
     // The class named by NSPrincipalClass, after loading the code; nil when
     // Info.plist names none, the code does not load or registers no such class.
@@ -55,5 +58,5 @@ protected:
 
 private:
     std::string path_;
-    CFDictionaryRef info_ = nullptr;
+    CFRef<CFDictionaryRef> info_;
 };

@@ -1,9 +1,9 @@
 // NSData.h and dates: NSData over CFData, NSDate over CFDate.
 #pragma once
 
-#include <Foundation/NSObject.h>
+#include <Foundation/NSCFObject.h>
 
-class NS_EXPORT NSData : public NSObject {
+class NS_EXPORT NSData : public NSCFObject {
     NS_CLASS(NSData, NSObject)
 
 public:
@@ -17,21 +17,11 @@ public:
     // Borrowed: lives as long as the receiver.
     const void *bytes() const;
     CFDataRef cfData() const;
-
-    BOOL isEqual(NSObject *other) const override;
-    CFTypeRef cfTypeRef() const override;
-    NSObject *copy() override;
-
-protected:
-    ~NSData() override;
-
-private:
-    CFDataRef data_ = nullptr;
 };
 
 typedef double NSTimeInterval;
 
-class NS_EXPORT NSDate : public NSObject {
+class NS_EXPORT NSDate : public NSCFObject {
     NS_CLASS(NSDate, NSObject)
 
 public:
@@ -44,14 +34,4 @@ public:
     // Seconds since 2001-01-01 00:00:00 UTC.
     NSTimeInterval timeIntervalSinceReferenceDate() const;
     CFDateRef cfDate() const;
-
-    BOOL isEqual(NSObject *other) const override;
-    CFTypeRef cfTypeRef() const override;
-    NSObject *copy() override;
-
-protected:
-    ~NSDate() override;
-
-private:
-    CFDateRef date_ = nullptr;
 };

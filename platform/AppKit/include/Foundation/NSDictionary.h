@@ -1,11 +1,11 @@
 // NSDictionary.h: an immutable dictionary over a Core Foundation dictionary.
 #pragma once
 
-#include <Foundation/NSObject.h>
+#include <Foundation/NSCFObject.h>
 
 class NSArray;
 
-class NS_EXPORT NSDictionary : public NSObject {
+class NS_EXPORT NSDictionary : public NSCFObject {
     NS_CLASS(NSDictionary, NSObject)
 
 public:
@@ -26,13 +26,4 @@ public:
     CFDictionaryRef cfDictionary() const;
 
     NSString *description() const override;
-    BOOL isEqual(NSObject *other) const override;
-    CFTypeRef cfTypeRef() const override;
-    NSObject *copy() override;
-
-protected:
-    ~NSDictionary() override;
-
-private:
-    CFDictionaryRef dictionary_ = nullptr;
 };

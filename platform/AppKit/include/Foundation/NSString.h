@@ -4,11 +4,11 @@
 // it out borrowed, toll-free-bridge style, and stringWithCFString wraps one.
 #pragma once
 
-#include <Foundation/NSObject.h>
+#include <Foundation/NSCFObject.h>
 
 #include <string>
 
-class NS_EXPORT NSString : public NSObject {
+class NS_EXPORT NSString : public NSCFObject {
     NS_CLASS(NSString, NSObject)
 
 public:
@@ -47,16 +47,6 @@ public:
     BOOL boolValue() const override;
 
     NSString *description() const override;
-    BOOL isEqual(NSObject *other) const override;
-    NSUInteger hash() const override;
-    CFTypeRef cfTypeRef() const override;
-    NSObject *copy() override;
-
-protected:
-    ~NSString() override;
-
-private:
-    CFStringRef string_ = nullptr;
 };
 
 // An NSString literal, the stand-in for @"text".

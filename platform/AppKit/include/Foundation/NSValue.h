@@ -4,9 +4,9 @@
 // on the platform; its numeric values are 1 and 0.
 #pragma once
 
-#include <Foundation/NSObject.h>
+#include <Foundation/NSCFObject.h>
 
-class NS_EXPORT NSNumber : public NSObject {
+class NS_EXPORT NSNumber : public NSCFObject {
     NS_CLASS(NSNumber, NSObject)
 
 public:
@@ -37,14 +37,4 @@ public:
     NSString *stringValue() const override;
 
     NSString *description() const override;
-    BOOL isEqual(NSObject *other) const override;
-    NSUInteger hash() const override;
-    CFTypeRef cfTypeRef() const override;
-    NSObject *copy() override;
-
-protected:
-    ~NSNumber() override;
-
-private:
-    CFTypeRef value_ = nullptr;  // a CFNumber or a CFBoolean
 };

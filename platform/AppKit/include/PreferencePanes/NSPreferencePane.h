@@ -20,8 +20,8 @@ public:
     virtual NSPreferencePane *initWithBundle(NSBundle *bundle);
 
     // Borrowed.
-    NSBundle *bundle() const { return bundle_; }
-    NSView *mainView() const { return mainView_; }
+    NSBundle *bundle() const { return bundle_.get(); }
+    NSView *mainView() const { return mainView_.get(); }
     void setMainView(NSView *view);
 
     // NSMainNibFile of the bundle's Info.plist; nil when absent. Autoreleased.
@@ -37,15 +37,15 @@ public:
     virtual void didUnselect() {}
 
     // The interface loadMainView loaded, or nil. Borrowed.
-    NSInterface *mainInterface() const { return interface_; }
+    NSInterface *mainInterface() const { return interface_.get(); }
     const std::string &mainViewLoadError() const { return loadError_; }
 
 protected:
     ~NSPreferencePane() override;
 
 private:
-    NSBundle *bundle_ = nullptr;
-    NSView *mainView_ = nullptr;
-    NSInterface *interface_ = nullptr;
+    NSStrong<NSBundle> bundle_;
+    NSStrong<NSView> mainView_;
+    NSStrong<NSInterface> interface_;
     std::string loadError_;
 };
