@@ -27,6 +27,18 @@ struct Tag {
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Follows quoted text character by character: true when c opens, closes or
+// lies inside a quoted run, whose quote character `quote` holds (0 outside).
+bool follows_quotes(char c, char &quote) {
+    if (quote) {
+        if (c == quote) quote = 0;
+        return true;
+    }
+    if (c != '"' && c != '\'') return false;
+    quote = c;
+    return true;
+}
+
 bool is_name_character(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':' ||
            c == '-' || c == '.';
@@ -103,10 +115,8 @@ bool XmlReader::skip_declaration() {
     char quote = 0;
     for (; at_ < in_.size(); ++at_) {
         char c = in_[at_];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
+        if (follows_quotes(c, quote)) {
+            continue;
         } else if (c == '[') {
             ++brackets;
         } else if (c == ']') {
@@ -152,11 +162,8 @@ bool XmlReader::read_tag(Tag &tag) {
     char quote = 0;
     for (; at_ < in_.size(); ++at_) {
         char c = in_[at_];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
+        if (follows_quotes(c, quote)) {
             if (tag.kind == TagKind::End) return false;
-            quote = c;
         } else if (c == '<') {
             return false;
         } else if (c == '>') {
