@@ -32,6 +32,9 @@ constexpr std::string_view kTrackpadKey = "HIDTrackpadAcceleration";
 constexpr auto kShutdownWait = 2000ms;
 // A backend that ran this long before ending was healthy: back-off resets.
 constexpr auto kHealthyRun = 10s;
+// Starts of a new backend for a value the last one did not apply: with the
+// back-off, they span about 2 s before the service waits for a new value.
+constexpr int kRetriesForAnUnappliedValue = 4;
 
 // The backend programs live beside this one.
 std::string helper_beside_self(BackendKind kind) {
@@ -229,12 +232,15 @@ void BackendSupervisor::child_ended(const std::string &why) {
         status_.error = describe_end(status);
     status_.state = "stopped";
     status_.report.devices.clear();
+    // A value the backend took and did not apply, or had not been sent yet,
+    // would be lost with it: the next backend is started for it after the
+    // back-off, a few times. Past that, the next value starts one.
+    bool unapplied = in_flight_.has_value() || pending_;
     in_flight_.reset();
     if (Clock::now() - started_at_ >= kHealthyRun) failures_ = 0;
     ++failures_;
     next_start_ = Clock::now() + back_off();
-    // The next value starts a new backend, with both current values.
-    pending_ = false;
+    pending_ = unapplied && failures_ <= kRetriesForAnUnappliedValue;
 }
 
 // The first restart after a healthy run is immediate; each further one

@@ -6,8 +6,9 @@
 // sees it. One APPLY is in flight at a time; values that arrive meanwhile
 // replace each other, so the backend gets the latest pair as fast as it can
 // take it, and the last pair always. A backend that dies, or does not answer
-// within kBackendAnswerLimit, is ended and restarted at the next value after
-// a back-off; the service's values are never lost with it.
+// within kBackendAnswerLimit, is ended and restarted after a back-off: at
+// once for a value it took and did not apply (a few times), else at the next
+// value; the service's values are never lost with it.
 #pragma once
 
 #include <sys/types.h>

@@ -70,4 +70,21 @@ TEST_F(SwayBackendTest, TheServiceOutlivesSwayAndDrivesTheNextOne) {
               (Commands{"input type:pointer accel_profile adaptive", "input type:pointer pointer_accel 1.000000"}));
 }
 
+// The backend took the value, then lost sway before applying it: the next
+// backend applies it, with no further value to prompt it.
+TEST_F(SwayBackendTest, AValueTakenButNotAppliedIsAppliedByTheNextBackend) {
+    auto sway = start_sway();
+    DesktopService service({"--backend", "sway"});
+    service.set("HIDMouseAcceleration", 0.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    ASSERT_EQ(sway->commands().size(), 2u);
+
+    sway->hang_up_at_next_command();
+    service.set("HIDMouseAcceleration", 3.0);
+    EXPECT_TRUE(eventually([&] { return sway->commands().size() == 4; })) << service.backend();
+    Commands all = sway->commands();
+    EXPECT_EQ(Commands(all.begin() + 2, all.end()),
+              (Commands{"input type:pointer accel_profile adaptive", "input type:pointer pointer_accel 1.000000"}));
+}
+
 }  // namespace

@@ -112,6 +112,7 @@ bool SwayStandin::answer(int fd, std::string &buffer) {
         std::memcpy(&type, buffer.data() + 10, sizeof type);
         if (buffer.compare(0, 6, "i3-ipc") != 0) return false;
         if (buffer.size() < kHeader + length) break;
+        if (type == kRunCommand && hang_up_.exchange(false)) return false;
         std::string reply = frame(type, reply_to(type, buffer.substr(kHeader, length)));
         buffer.erase(0, kHeader + length);
         if (send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(reply.size())) return false;

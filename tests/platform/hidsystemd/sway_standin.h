@@ -5,6 +5,7 @@
 // thread of the test.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ public:
     void set_input(const std::string &identifier, const std::string &profile, double speed);
     // sway goes away: every connection and the socket close.
     void stop();
+    // The next RUN_COMMAND closes its connection unanswered and unapplied,
+    // as a sway that goes away in the middle of a change would.
+    void hang_up_at_next_command() { hang_up_ = true; }
 
 private:
     void serve();
@@ -46,6 +50,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<StandinInput> inputs_;
     std::vector<std::string> commands_;
+    std::atomic<bool> hang_up_{false};
     std::thread thread_;
 };
 
