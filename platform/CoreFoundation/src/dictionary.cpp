@@ -1,11 +1,11 @@
-// CFDictionary: a hash table from keys to values, hashed and compared
-// through the key callbacks, that keeps its entries in insertion order (a
-// replaced value keeps its key's place).
+// CFDictionary: keys to values, hashed and compared through the key
+// callbacks, kept in insertion order (a replaced value keeps its key's
+// place); small dictionaries are walked, larger ones indexed by a hash table.
 #include "description.h"
 #include "runtime.h"
 #include "string_storage.h"
 
-#include <list>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -36,7 +36,10 @@ struct KeyEqual {
 }  // namespace
 
 struct __CFDictionary : cf::RuntimeBase {
-    using Entries = std::list<Entry>;
+    // Most dictionaries are small records: up to this many entries a key is
+    // found by walking them, and only a larger dictionary keeps a hash index
+    // beside them, which saves the small ones most of their allocations.
+    static constexpr size_t kWalkedEntries = 8;
 
     __CFDictionary(const CFDictionaryKeyCallBacks *key_cb, const CFDictionaryValueCallBacks *value_cb,
                    bool mutable_dictionary, CFIndex max_count) noexcept
@@ -46,53 +49,55 @@ struct __CFDictionary : cf::RuntimeBase {
           is_mutable(mutable_dictionary),
           capacity(max_count),
           index(0, KeyHash{&key_callbacks}, KeyEqual{&key_callbacks}) {}
-
     ~__CFDictionary() {
         for (const Entry &entry : entries) release_entry(entry);
     }
 
     CFIndex count() const { return static_cast<CFIndex>(entries.size()); }
+    // Room for count entries; running out of memory ends the process, as
+    // growing the table does.
+    void reserve(size_t count) { entries.reserve(count); }
 
+    // Valid until the dictionary next changes.
     const Entry *find(const void *key) const {
-        auto found = index.find(key);
-        return found == index.end() ? nullptr : &*found->second;
+        size_t position = position_of(key);
+        return position == kAbsent ? nullptr : &entries[position];
     }
-
     // Adds a new entry, or replaces the value of an existing one. Growing
     // the table is not a value allocation: running out of memory ends the
     // process.
     void set(const void *key, const void *value) noexcept {
         const void *retained_value =
             value_callbacks.retain ? value_callbacks.retain(kCFAllocatorDefault, value) : value;
-        auto found = index.find(key);
-        if (found != index.end()) {
-            const void *old = found->second->value;
-            found->second->value = retained_value;
+        size_t position = position_of(key);
+        if (position != kAbsent) {
+            const void *old = entries[position].value;
+            entries[position].value = retained_value;
             release_value(old);
             return;
         }
         const void *retained_key =
             key_callbacks.retain ? key_callbacks.retain(kCFAllocatorDefault, key) : key;
         entries.push_back({retained_key, retained_value});
-        index.emplace(retained_key, std::prev(entries.end()));
+        if (entries.size() == kWalkedEntries + 1)
+            rebuild_index();
+        else if (entries.size() > kWalkedEntries + 1)
+            index.emplace(retained_key, entries.size() - 1);
     }
-
     void remove(const void *key) {
-        auto found = index.find(key);
-        if (found == index.end()) return;
-        Entry entry = *found->second;
-        entries.erase(found->second);
-        index.erase(found);
+        size_t position = position_of(key);
+        if (position == kAbsent) return;
+        Entry entry = entries[position];
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(position));
+        rebuild_index();
         release_entry(entry);
     }
-
     void remove_all() {
-        Entries old;
+        std::vector<Entry> old;
         old.swap(entries);
         index.clear();
         for (const Entry &entry : old) release_entry(entry);
     }
-
     bool value_equal(const void *a, const void *b) const {
         return a == b || (value_callbacks.equal && value_callbacks.equal(a, b));
     }
@@ -110,8 +115,29 @@ struct __CFDictionary : cf::RuntimeBase {
     const CFDictionaryValueCallBacks value_callbacks;
     const bool is_mutable;
     const CFIndex capacity;  // 0: unbounded
-    Entries entries;
-    std::unordered_map<const void *, Entries::iterator, KeyHash, KeyEqual> index;
+    std::vector<Entry> entries;  // in insertion order
+    // Key to position in entries; empty while the entries are few.
+    std::unordered_map<const void *, size_t, KeyHash, KeyEqual> index;
+
+private:
+    static constexpr size_t kAbsent = SIZE_MAX;
+
+    size_t position_of(const void *key) const {
+        if (entries.size() > kWalkedEntries) {
+            auto found = index.find(key);
+            return found == index.end() ? kAbsent : found->second;
+        }
+        KeyEqual equal{&key_callbacks};
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (equal(entries[i].key, key)) return i;
+        return kAbsent;
+    }
+    void rebuild_index() {
+        index.clear();
+        if (entries.size() <= kWalkedEntries) return;
+        index.reserve(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) index.emplace(entries[i].key, i);
+    }
 };
 
 namespace {
@@ -150,6 +176,7 @@ __CFDictionary *copy_dictionary(const __CFDictionary *source, bool is_mutable, C
     __CFDictionary *copy =
         make_dictionary(&source->key_callbacks, &source->value_callbacks, is_mutable, capacity);
     if (!copy) return nullptr;
+    copy->reserve(source->entries.size());
     for (const Entry &entry : source->entries) copy->set(entry.key, entry.value);
     return copy;
 }
@@ -232,6 +259,7 @@ CFDictionaryRef CFDictionaryCreate(CFAllocatorRef, const void **keys, const void
     if ((!keys || !values) && numValues > 0) cf::fatal(function, "NULL keys or values for %ld", numValues);
     __CFDictionary *dictionary = make_dictionary(keyCallBacks, valueCallBacks, false, 0);
     if (!dictionary) return nullptr;
+    dictionary->reserve(static_cast<size_t>(numValues));
     for (CFIndex i = 0; i < numValues; ++i) dictionary->set(keys[i], values[i]);
     return dictionary;
 }

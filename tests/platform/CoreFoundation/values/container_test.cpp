@@ -176,6 +176,37 @@ TEST_F(CfContainer, DictionariesKeepInsertionOrderAndHashTheirKeys) {
     EXPECT_EQ(CFDictionaryGetCount(many.get()), 0);
 }
 
+// A dictionary walks its entries while they are few and indexes them once
+// they are many: finding, replacing, removing and order must hold across the
+// change, both ways.
+TEST_F(CfContainer, DictionariesGrowingAndShrinkingPastASmallSizeFindEveryKey) {
+    auto dictionary = mutable_dictionary();
+    auto key = [](int i) { return str(("key " + std::to_string(i)).c_str()); };  // a new object each time
+    Texts expected;
+    for (int i = 0; i < 20; ++i) {
+        CFDictionarySetValue(dictionary.get(), key(i).get(), number(kCFNumberIntType, i).get());
+        expected.push_back("key " + std::to_string(i));
+        for (int j = 0; j <= i; ++j)
+            ASSERT_TRUE(CFDictionaryContainsKey(dictionary.get(), key(j).get())) << j << " of " << i + 1;
+        ASSERT_FALSE(CFDictionaryContainsKey(dictionary.get(), key(i + 1).get()));
+    }
+    CFDictionarySetValue(dictionary.get(), key(3).get(), kCFBooleanTrue);
+    EXPECT_EQ(CFDictionaryGetValue(dictionary.get(), key(3).get()), kCFBooleanTrue);
+    EXPECT_EQ(keys_in_order(dictionary.get()), expected);
+
+    for (int i = 0; i < 20; i += 2) CFDictionaryRemoveValue(dictionary.get(), key(i).get());
+    for (int i = 19; i >= 9; i -= 2) CFDictionaryRemoveValue(dictionary.get(), key(i).get());
+    EXPECT_EQ(keys_in_order(dictionary.get()), (Texts{"key 1", "key 3", "key 5", "key 7"}));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(CFDictionaryContainsKey(dictionary.get(), key(i).get()), i % 2 == 1 && i < 9) << i;
+    EXPECT_EQ(CFDictionaryGetValue(dictionary.get(), key(3).get()), kCFBooleanTrue);
+
+    auto copy = CFRef<CFDictionaryRef>::adopt(CFDictionaryCreateCopy(nullptr, dictionary.get()));
+    EXPECT_TRUE(CFEqual(copy.get(), dictionary.get()));
+    CFDictionaryRemoveValue(dictionary.get(), key(7).get());
+    EXPECT_FALSE(CFEqual(copy.get(), dictionary.get()));
+}
+
 TEST_F(CfContainer, StringKeysAreCopiedByTheCopyCallbacks) {
     auto dictionary = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
         nullptr, 0, &kCFCopyStringDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
