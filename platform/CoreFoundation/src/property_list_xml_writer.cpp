@@ -67,11 +67,28 @@ private:
 
     static bool needs_reference(char c) { return c == '&' || c == '<' || c == '>' || c == '\r'; }
 
+    // What a string's text needs, found once per string and kept on it.
+    enum TextMark : std::uint8_t { kKnown = 1, kXmlText = 2, kNeedsReferences = 4 };
+    static std::uint8_t marks_of(CFStringRef string, std::string_view text) {
+        std::uint8_t marks = cf::string_text_marks(string);
+        if (marks) return marks;
+        marks = kKnown;
+        if (is_xml_text(text)) marks |= kXmlText;
+        if (std::any_of(text.begin(), text.end(), needs_reference)) marks |= kNeedsReferences;
+        cf::set_string_text_marks(string, marks);
+        return marks;
+    }
+
     // Runs of plain text are copied whole; only the four characters that
     // need it are replaced.
     bool escaped(CFStringRef string) {
         std::string_view text(cf::string_utf8(string), cf::string_utf8_length(string));
-        if (!is_xml_text(text)) return false;
+        std::uint8_t marks = marks_of(string, text);
+        if (!(marks & kXmlText)) return false;
+        if (!(marks & kNeedsReferences)) {
+            out_ += text;
+            return true;
+        }
         size_t run = 0;
         for (size_t i = 0; i < text.size(); ++i) {
             if (!needs_reference(text[i])) continue;

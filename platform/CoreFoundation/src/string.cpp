@@ -135,6 +135,14 @@ const char *cf::string_utf8(CFStringRef string) {
     return cf::checked_string(string, "cf::string_utf8")->utf8.c_str();
 }
 
+std::uint8_t cf::string_text_marks(CFStringRef string) {
+    return cf::checked_string(string, "cf::string_text_marks")->text_marks.load(std::memory_order_relaxed);
+}
+
+void cf::set_string_text_marks(CFStringRef string, std::uint8_t marks) {
+    cf::checked_string(string, "cf::set_string_text_marks")->text_marks.store(marks, std::memory_order_relaxed);
+}
+
 size_t cf::string_utf8_length(CFStringRef string) {
     return cf::checked_string(string, "cf::string_utf8_length")->utf8.size();
 }

@@ -3,6 +3,7 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
+#include <cstdint>
 #include <string>
 
 namespace cf {
@@ -16,5 +17,8 @@ CFStringRef make_immortal_string(const char *utf8);
 const char *string_utf8(CFStringRef string);
 // Its length in bytes.
 size_t string_utf8_length(CFStringRef string);
+// Marks the property-list writers keep on a string's text (0: none yet).
+std::uint8_t string_text_marks(CFStringRef string);
+void set_string_text_marks(CFStringRef string, std::uint8_t marks);
 
 }  // namespace cf

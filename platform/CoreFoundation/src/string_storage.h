@@ -5,6 +5,8 @@
 
 #include "runtime.h"
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,11 @@ struct __CFString : cf::RuntimeBase {
     // Every character is ASCII, so the UTF-8 bytes are also the text in
     // ASCII, Latin-1 and Mac Roman.
     const bool ascii;
+    // What the property-list writers found out about the text, kept so a
+    // string written again (a long list rewritten for one change) is not
+    // scanned again; 0 until first asked. The text never changes, so any
+    // thread may set it, and all would set the same.
+    mutable std::atomic<std::uint8_t> text_marks{0};
 };
 
 namespace cf {

@@ -242,8 +242,21 @@ TEST_F(CfPropertyList, XmlValidityAgreesWithTheWriter) {
                           Case{"control key", control_key.get()}, Case{"shallow", shallow.get()},
                           Case{"512 deep", deepest.get()}, Case{"513 deep", too_deep.get()}}) {
         bool valid = CFPropertyListIsValid(c.value, kCFPropertyListXMLFormat_v1_0);
-        EXPECT_EQ(valid, static_cast<bool>(written(c.value, kCFPropertyListXMLFormat_v1_0))) << c.name;
+        auto first = written(c.value, kCFPropertyListXMLFormat_v1_0);
+        EXPECT_EQ(valid, static_cast<bool>(first)) << c.name;
+        // Written again, the strings' text is known: the same answer, the same bytes.
+        EXPECT_EQ(CFPropertyListIsValid(c.value, kCFPropertyListXMLFormat_v1_0), valid) << c.name;
+        auto second = written(c.value, kCFPropertyListXMLFormat_v1_0);
+        EXPECT_TRUE(first ? second && CFEqual(first.get(), second.get()) : !second) << c.name;
     }
+    auto text_of = [](CFDataRef data) {
+        return std::string(reinterpret_cast<const char *>(CFDataGetBytePtr(data)),
+                           static_cast<size_t>(CFDataGetLength(data)));
+    };
+    auto escaped_list = written(escaped.get(), kCFPropertyListXMLFormat_v1_0);
+    ASSERT_TRUE(escaped_list);
+    EXPECT_NE(text_of(escaped_list.get()).find("<string>&lt;&amp;&gt;&#13;\t plain &amp; more</string>"),
+              std::string::npos);
     EXPECT_TRUE(CFPropertyListIsValid(escaped.get(), kCFPropertyListXMLFormat_v1_0));
     EXPECT_FALSE(CFPropertyListIsValid(control.get(), kCFPropertyListXMLFormat_v1_0));
 }
