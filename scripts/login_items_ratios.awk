@@ -2,10 +2,11 @@
 # Reads loginitems_bench's CSV output and prints each operation's wall time
 # as a multiple of its floor: a count after a change beside a raw parse of
 # the file, Add and Remove beside a raw durable write of the same bytes.
+# With repetitions, the medians are compared.
 BEGIN { FS = "," }
 /^name,/ { in_rows = 1; next }
-in_rows && $1 ~ /^"BM_[A-Za-z]+\/[0-9]+"$/ {
-    gsub(/"/, "", $1)
+in_rows && $1 ~ /^"BM_[A-Za-z]+\/[0-9]+(_median)?"$/ {
+    gsub(/"|_median/, "", $1)
     split($1, parts, "/")
     time[parts[1], parts[2]] = $3
     sizes[parts[2]] = 1
