@@ -13,7 +13,7 @@ for bench in "$build"/bench/*; do
         # faults vary from one minute to the next.
         "$bench" --benchmark_out="$csv" --benchmark_out_format=csv \
             --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
-        awk -f "$(dirname "$0")/login_items_ratios.awk" "$csv"
+        LC_ALL=C awk -f "$(dirname "$0")/login_items_ratios.awk" "$csv"  # "1.20x" in every locale
         rm -f "$csv"
     else
         "$bench"

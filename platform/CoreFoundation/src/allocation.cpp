@@ -108,7 +108,7 @@ void untrack_value(RuntimeBase *value) noexcept {
 
 bool is_live_value(const void *pointer) noexcept {
     // Without the set, a pointer is taken for what the caller says it is:
-    // the type check that follows every lookup still catches a non-value.
+    // releasing a freed value is then undefined, as on the real platform.
     if (!keeps_live_set()) return pointer != nullptr;
     LiveSet &set = live_set();
     std::lock_guard lock(set.mutex);
