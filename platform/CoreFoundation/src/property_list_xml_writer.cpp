@@ -9,6 +9,7 @@
 // written as "&#13;", as a reader turns a raw one into LF.
 #include "property_list_codec_internal.h"
 
+#include "dictionary_entries.h"
 #include "runtime.h"
 #include "string_internal.h"
 
@@ -169,27 +170,18 @@ private:
     }
 
     bool dictionary(CFDictionaryRef dictionary, int depth) {
-        auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
+        cf::DictionaryEntries entries(dictionary);
         indent(depth);
-        if (count == 0) {
+        if (entries.size() == 0) {
             out_ += "<dict/>\n";
             return true;
         }
-        // Most dictionaries are small records: their entries fit on the stack.
-        const void *few_keys[kFewEntries], *few_values[kFewEntries];
-        std::vector<const void *> many_keys, many_values;
-        if (count > kFewEntries) {
-            many_keys.resize(count);
-            many_values.resize(count);
-        }
-        const void **keys = count > kFewEntries ? many_keys.data() : few_keys;
-        const void **values = count > kFewEntries ? many_values.data() : few_values;
-        CFDictionaryGetKeysAndValues(dictionary, keys, values);
         out_ += "<dict>\n";
-        for (size_t i = 0; i < count; ++i) {
-            if (!keys[i] || !cf::is_live_value(keys[i]) || CFGetTypeID(keys[i]) != CFStringGetTypeID()) return false;
-            if (!element("key", static_cast<CFStringRef>(keys[i]), depth + 1)) return false;
-            if (!write(values[i], depth + 1)) return false;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const void *key = entries.key(i);
+            if (!key || !cf::is_live_value(key) || CFGetTypeID(key) != CFStringGetTypeID()) return false;
+            if (!element("key", static_cast<CFStringRef>(key), depth + 1)) return false;
+            if (!write(entries.value(i), depth + 1)) return false;
         }
         indent(depth);
         out_ += "</dict>\n";
@@ -219,7 +211,6 @@ private:
         return false;
     }
 
-    static constexpr size_t kFewEntries = 8;
     XmlOutput out_;
     bool exact_;  // refuse what the text would keep only approximately
 };

@@ -1,5 +1,6 @@
 #include "preferences/domain_file.h"
 
+#include "dictionary_entries.h"
 #include "property_list_codec.h"
 #include "runtime.h"
 #include "string_internal.h"
@@ -17,8 +18,7 @@ bool is_container(CFTypeRef value) {
     return type == CFArrayGetTypeID() || type == CFDictionaryGetTypeID();
 }
 
-// Whether nothing in the value is a mutable container. Dictionaries are
-// mostly small records, whose entries fit on the stack.
+// Whether nothing in the value is a mutable container.
 bool is_frozen(CFPropertyListRef value) {
     CFTypeID type = CFGetTypeID(value);
     if (type == CFArrayGetTypeID()) {
@@ -32,14 +32,9 @@ bool is_frozen(CFPropertyListRef value) {
     if (type != CFDictionaryGetTypeID()) return true;
     auto dictionary = static_cast<CFDictionaryRef>(value);
     if (cf::is_mutable_dictionary(dictionary)) return false;
-    auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
-    constexpr size_t kFew = 8;
-    const void *few[kFew];
-    std::vector<const void *> many(count > kFew ? count : 0);
-    const void **values = count > kFew ? many.data() : few;
-    CFDictionaryGetKeysAndValues(dictionary, nullptr, values);
-    for (size_t i = 0; i < count; ++i)
-        if (!is_frozen(values[i])) return false;
+    cf::DictionaryEntries entries(dictionary);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!is_frozen(entries.value(i))) return false;
     return true;
 }
 
