@@ -64,12 +64,14 @@ int measure_round(const char *label) {
     Figures bare = measure(5000, [&] { floor.three_exchanges(); });
     // A drag sends an action every few milliseconds: both sides sleep between.
     Figures paced = measure(500, apply, 10, kDragInterval);
+    Figures bare_paced = measure(500, [&] { floor.three_exchanges(); }, 10, kDragInterval);
     Figures spawn = measure(300, run_true, 10);
     printf("-- %s\n", label);
     report("setMouseFix, back to back", fix);
     report("floor server, three exchanges, back to back", bare);
     printf("%-48s %9.2fx (medians)\n", "setMouseFix / floor server", fix.median_us / bare.median_us);
     report("setMouseFix, one every 8 ms", paced);
+    report("floor server, three exchanges, one every 8 ms", bare_paced);
     report("start and wait for /bin/true", spawn);
     printf("%-48s %9.1fx (medians)\n", "process start / setMouseFix", spawn.median_us / fix.median_us);
     return 0;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstring>
 #include <mutex>
 
 #include <IOKit/IOReturn.h>
@@ -35,9 +36,8 @@ struct Connection {
     bool in_use = false;
     unsigned generation = 0;
     int fd = -1;  // -1 once lost
-    // The hello went out with the connection; its reply comes ahead of the
-    // first request's.
-    bool hello_unanswered = false;
+    // The hello goes out with the first request.
+    bool hello_unsent = false;
 };
 
 std::array<Connection, kMaxOpenConnections> connections;
@@ -63,33 +63,52 @@ void drop(Connection &connection) {
     connection.fd = -1;
 }
 
-// Reads the reply to the hello sent on opening. The service answers
-// requests in order, so it precedes the reply to the request just sent.
-IOReturn read_hello_reply(Connection &connection) {
-    hidsystem::Line reply_line;
-    if (hidsystem::receive_next_reply(connection.fd, reply_line) != hidsystem::Exchange::Replied)
-        return kIOReturnNotResponding;
+// Checks the reply to the hello; a service that turned the client away
+// (busy, not the owner) says why.
+IOReturn check_hello_reply(const hidsystem::Line &reply_line) {
     auto parsed = hidsystem::parse_reply(reply_line.text());
     if (!parsed) return kIOReturnNotResponding;
-    // A service that turned the client away (busy, not the owner) says why.
     if (!parsed->ok) return parsed->code != kIOReturnSuccess ? parsed->code : kIOReturnNotResponding;
-    connection.hello_unanswered = false;
     return kIOReturnSuccess;
+}
+
+// The first request goes out behind the hello, in one write, and its reply
+// comes behind the hello's (the service answers in order): opening costs
+// neither a round trip nor a write of its own.
+hidsystem::Exchange greet_and_send(Connection &connection, const hidsystem::Line &request,
+                                   hidsystem::Line &reply_line, IOReturn &hello) {
+    hidsystem::Line hello_request;
+    hidsystem::encode_hello(hello_request);
+    std::array<char, 2 * hidsystem::kMaxLineLength> both;
+    std::string_view first = hello_request.text(), second = request.text();
+    std::memcpy(both.data(), first.data(), first.size());
+    std::memcpy(both.data() + first.size(), second.data(), second.size());
+    hidsystem::Exchange result =
+        hidsystem::send_request(connection.fd, std::string_view(both.data(), first.size() + second.size()));
+    hidsystem::Line hello_reply;
+    if (result == hidsystem::Exchange::Replied)
+        result = hidsystem::receive_two_replies(connection.fd, hello_reply, reply_line);
+    // A service that turns the client away answers the hello and hangs up.
+    hello = hello_reply.text().empty() ? kIOReturnSuccess : check_hello_reply(hello_reply);
+    connection.hello_unsent = false;
+    return result;
 }
 
 IOReturn exchange_on(Connection &connection, const hidsystem::Line &request, hidsystem::Line &reply_line,
                      hidsystem::Reply &reply) {
     if (connection.fd < 0) return kIOReturnNotResponding;
-    hidsystem::Exchange result = hidsystem::send_request(connection.fd, request.text());
-    if (result == hidsystem::Exchange::Replied && connection.hello_unanswered) {
-        IOReturn hello = read_hello_reply(connection);
+    hidsystem::Exchange result;
+    if (connection.hello_unsent) {
+        IOReturn hello = kIOReturnSuccess;
+        result = greet_and_send(connection, request, reply_line, hello);
         if (hello != kIOReturnSuccess) {
             // Whoever answers there is not a service this client can talk to.
             drop(connection);
             return hello;
         }
+    } else {
+        result = hidsystem::exchange(connection.fd, request.text(), reply_line);
     }
-    if (result == hidsystem::Exchange::Replied) result = hidsystem::receive_reply(connection.fd, reply_line);
     auto parsed = result == hidsystem::Exchange::Replied ? hidsystem::parse_reply(reply_line.text()) : std::nullopt;
     if (!parsed) {
         // Out of step with the service: nothing later on it can be trusted.
@@ -100,20 +119,12 @@ IOReturn exchange_on(Connection &connection, const hidsystem::Line &request, hid
     return reply.ok ? kIOReturnSuccess : reply.code;
 }
 
-// A connected socket on which the hello has been sent, or -1 when nothing
-// listens there. The hello's reply is read with the first request's, which
-// saves a round trip on every open.
-int connect_and_greet() {
+// A connected socket, or -1 when nothing listens on the service's socket.
+int connect_to_service() {
     hidsystem::SocketPath path;
     hidsystem::ErrorText error;
     if (!hidsystem::resolve_socket_path(nullptr, path, error)) return -1;
-    int fd = hidsystem::connect_to_service(path, error);
-    if (fd < 0) return -1;
-    hidsystem::Line request;
-    hidsystem::encode_hello(request);
-    if (hidsystem::send_request(fd, request.text()) == hidsystem::Exchange::Replied) return fd;
-    close(fd);
-    return -1;
+    return hidsystem::connect_to_service(path, error);
 }
 
 }  // namespace
@@ -123,11 +134,11 @@ mach_port_t open_connection() {
         Connection &connection = connections[slot];
         std::lock_guard<std::mutex> guard(connection.lock);
         if (connection.in_use) continue;
-        int fd = connect_and_greet();
+        int fd = connect_to_service();
         if (fd < 0) return 0;
         connection.in_use = true;
         connection.fd = fd;
-        connection.hello_unanswered = true;
+        connection.hello_unsent = true;
         connection.generation = next_generation(connection.generation);
         return handle_of(slot, connection.generation);
     }

@@ -12,10 +12,10 @@ namespace iokit {
 
 inline constexpr unsigned kMaxOpenConnections = 64;
 
-// Connects to the service and sends the hello; 0 when nothing listens on the
-// service's socket or the table is full. The first call on the handle reads
-// the hello's reply ahead of its own and fails, dropping the connection,
-// when whatever listens there is no service of this protocol.
+// Connects to the service; 0 when nothing listens on the service's socket or
+// the table is full. The first call on the handle sends the hello with its
+// own request and fails, dropping the connection, when whatever listens
+// there is no service of this protocol or turns the client away.
 mach_port_t open_connection();
 // Closes the connection; an unknown handle is ignored.
 void close_connection(mach_port_t handle);

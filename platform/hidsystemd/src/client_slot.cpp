@@ -57,10 +57,9 @@ void ClientSlot::consume_line() {
 }
 
 void ClientSlot::queue(std::string_view line) {
-    std::size_t length = std::min(line.size(), output_.size());
-    std::memcpy(output_.data(), line.data(), length);
-    output_length_ = length;
-    output_sent_ = 0;
+    std::size_t length = std::min(line.size(), output_.size() - output_length_);
+    std::memcpy(output_.data() + output_length_, line.data(), length);
+    output_length_ += length;
 }
 
 bool ClientSlot::flush() {

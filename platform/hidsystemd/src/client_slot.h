@@ -1,7 +1,9 @@
-// One connected client: its socket and fixed buffers for one request line
-// and one reply line. The daemon reads a client's next request only once its
-// last reply is sent, so a client that does not read cannot make it buffer
-// more than one reply.
+// One connected client: its socket and fixed buffers, one for a request
+// line and one for the replies to the requests read with it (a client's
+// hello and first request come in one piece, and their replies leave in one
+// write). The daemon reads more of a client's requests only once its
+// replies are sent, so a client that does not read cannot make it buffer
+// more than that.
 #pragma once
 
 #include <array>
@@ -38,7 +40,10 @@ public:
     // The buffer is full and holds no whole line: the line is too long.
     bool input_full() const { return input_length_ == input_.size(); }
 
-    // Queues a reply; only allowed while nothing else is queued.
+    // Another reply fits behind those queued.
+    bool has_room_for_reply() const { return output_.size() - output_length_ >= hidsystem::kMaxLineLength; }
+    // Queues a reply behind the others; only allowed while one has room and
+    // nothing queued has been sent in part.
     void queue(std::string_view line);
     // Sends what it can; false when the socket failed.
     bool flush();
@@ -58,7 +63,8 @@ private:
     bool finished_sending_ = false;
     std::array<char, hidsystem::kMaxLineLength> input_{};
     std::size_t input_length_ = 0;
-    std::array<char, hidsystem::kMaxLineLength> output_{};
+    static constexpr std::size_t kRepliesPerWrite = 2;
+    std::array<char, kRepliesPerWrite * hidsystem::kMaxLineLength> output_{};
     std::size_t output_length_ = 0;
     std::size_t output_sent_ = 0;
 };

@@ -228,6 +228,9 @@ bool EventLoop::admit(int fd) {
     slot->attach(fd, now);
     active_.push_back(slot);
     if (oldest_activity_ms_ < 0) oldest_activity_ms_ = now;
+    // A client sends its first requests right after connecting: they are
+    // usually there already, and answering them now saves a pass of the loop.
+    on_ready(*slot, POLLIN);
     return true;
 }
 
@@ -246,8 +249,9 @@ void EventLoop::on_ready(ClientSlot &client, short revents) {
     if (client.in_use() && (revents & POLLHUP) && !(revents & POLLIN)) client.release();
 }
 
-// Answers buffered requests one at a time, each only after the previous
-// reply is fully sent.
+// Answers the requests read so far, as many at a time as the reply buffer
+// holds, and sends their replies in one write; the next ones only once
+// those are fully sent.
 void EventLoop::serve(ClientSlot &client) {
     for (;;) {
         if (!client.flush()) {
@@ -259,6 +263,16 @@ void EventLoop::serve(ClientSlot &client) {
             client.release();
             return;
         }
+        if (answer_whole_requests(client) > 0) continue;
+        // All answered; a partial line left at the end is dropped.
+        if (client.finished_sending()) client.release();
+        return;
+    }
+}
+
+int EventLoop::answer_whole_requests(ClientSlot &client) {
+    int answered = 0;
+    while (!client.closing() && client.has_room_for_reply()) {
         auto line = client.peek_line();
         hidsystem::Line reply;
         if (line) {
@@ -267,15 +281,13 @@ void EventLoop::serve(ClientSlot &client) {
         } else if (client.input_full()) {
             reply_line_too_long(reply);
             client.close_after_reply();
-        } else if (client.finished_sending()) {
-            // All answered; a partial line left at the end is dropped.
-            client.release();
-            return;
         } else {
-            return;
+            break;
         }
         client.queue(reply.text());
+        ++answered;
     }
+    return answered;
 }
 
 }  // namespace hidsystemd

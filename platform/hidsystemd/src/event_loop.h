@@ -39,6 +39,8 @@ private:
     int accept_clients();
     bool admit(int fd);
     void serve(ClientSlot &client);
+    // Queues replies to the whole requests buffered, while they fit; how many.
+    int answer_whole_requests(ClientSlot &client);
     void on_ready(ClientSlot &client, short revents);
     bool shutdown_requested();
 

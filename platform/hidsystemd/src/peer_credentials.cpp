@@ -10,7 +10,8 @@ bool peer_is_owner(int fd) {
     socklen_t size = sizeof credentials;
     if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || size != sizeof credentials)
         return false;
-    return credentials.uid == geteuid();
+    static const uid_t owner = geteuid();  // the daemon never changes it
+    return credentials.uid == owner;
 }
 
 }  // namespace hidsystemd

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include <hidsystem/service_limits.h>
+
 #include "event_daemon.h"
 #include "temp_home.h"
 
@@ -273,6 +275,37 @@ TEST_F(IOKitTest, AServiceThatBabblesOrKeepsSilentIsNotResponding) {
         EXPECT_LT(waited, std::chrono::seconds(4));
         NXCloseEventStatus(handle);
     }
+}
+
+// A connection to `path` that has been answered, so the daemon holds it.
+int admitted_connection(const std::string &path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) return fd;
+    const char hello[] = "HIDSYSTEM/1 HELLO\n";
+    char reply[64];
+    if (send(fd, hello, sizeof hello - 1, MSG_NOSIGNAL) > 0) [[maybe_unused]] auto got = recv(fd, reply, sizeof reply, 0);
+    return fd;
+}
+
+TEST_F(IOKitTest, AFullServiceTurnsTheFirstCallAwayAsBusyUntilRoomReturns) {
+    EventDaemon daemon;
+    std::vector<int> held;
+    for (std::size_t i = 0; i < hidsystem::kMaxClients; ++i) held.push_back(admitted_connection(daemon.socket_path()));
+    // The daemon answers the hello and hangs up; the call says why.
+    NXEventHandle handle = NXOpenEventStatus();
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(IOHIDSetMouseAcceleration(handle, 1.0), kIOReturnBusy);
+    EXPECT_EQ(IOHIDSetMouseAcceleration(handle, 1.0), kIOReturnNotResponding);
+    NXCloseEventStatus(handle);
+    for (int fd : held) close(fd);
+
+    handle = NXOpenEventStatus();
+    EXPECT_EQ(IOHIDSetMouseAcceleration(handle, 2.0), kIOReturnSuccess);
+    NXCloseEventStatus(handle);
+    EXPECT_EQ(daemon.log().size(), 1u);
 }
 
 TEST_F(IOKitTest, TheHelloTravelsWithTheFirstRequestAndRepliesStayPaired) {

@@ -14,8 +14,8 @@ namespace hidsystem {
 // How long a client waits for the service to accept it or to reply.
 inline constexpr int kServiceTimeoutMilliseconds = 2000;
 
-// A connected, close-on-exec socket whose sends and receives give up after
-// kServiceTimeoutMilliseconds, or -1 with the reason.
+// A connected, close-on-exec, non-blocking socket, or -1 with the reason.
+// The calls below wait on it no longer than kServiceTimeoutMilliseconds.
 int connect_to_service(const SocketPath &path, ErrorText &error);
 
 enum class Exchange {
@@ -35,8 +35,9 @@ Exchange exchange(int fd, std::string_view request, Line &reply);
 Exchange send_request(int fd, std::string_view request);
 // Reads the reply to the one request outstanding: one line, nothing after.
 Exchange receive_reply(int fd, Line &reply);
-// Reads the next reply line only, leaving any later reply unread.
-Exchange receive_next_reply(int fd, Line &reply);
+// Reads the replies to two requests sent together: two lines, nothing after.
+// When only the first line came before a failure, `first` holds it.
+Exchange receive_two_replies(int fd, Line &first, Line &second);
 
 const char *describe(Exchange result);
 
