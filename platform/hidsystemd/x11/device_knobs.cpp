@@ -118,15 +118,30 @@ private:
     XDevice *device_;
 };
 
+KnobValue value_of(const XPtrFeedbackState &feedback) {
+    KnobValue value;
+    value.numerator = feedback.accelNum;
+    value.denominator = feedback.accelDenom;
+    return value;
+}
+
+void send_feedback(Display *display, XDevice *device, const XPtrFeedbackState &feedback, const KnobValue &value) {
+    XPtrFeedbackControl control{};
+    control.c_class = PtrFeedbackClass;
+    control.length = sizeof control;
+    control.id = feedback.id;
+    control.accelNum = value.numerator;
+    control.accelDenom = value.denominator;
+    control.threshold = feedback.threshold;  // not in the mask: kept
+    XChangeFeedbackControl(display, device, DvAccelNum | DvAccelDenom, reinterpret_cast<XFeedbackControl *>(&control));
+}
+
 std::optional<KnobValue> read_feedback(Display *display, int id) {
     OpenDevice device(display, id);
     if (!device.get()) return std::nullopt;
     auto feedback = pointer_feedback(display, device.get());
     if (!feedback) return std::nullopt;
-    KnobValue value;
-    value.numerator = feedback->accelNum;
-    value.denominator = feedback->accelDenom;
-    return value;
+    return value_of(*feedback);
 }
 
 bool write_feedback(Display *display, int id, const KnobValue &value) {
@@ -134,15 +149,7 @@ bool write_feedback(Display *display, int id, const KnobValue &value) {
     if (!device.get()) return false;
     auto feedback = pointer_feedback(display, device.get());
     if (!feedback) return false;
-    XPtrFeedbackControl control{};
-    control.c_class = PtrFeedbackClass;
-    control.length = sizeof control;
-    control.id = feedback->id;
-    control.accelNum = value.numerator;
-    control.accelDenom = value.denominator;
-    control.threshold = feedback->threshold;  // not in the mask: kept
-    XChangeFeedbackControl(display, device.get(), DvAccelNum | DvAccelDenom,
-                           reinterpret_cast<XFeedbackControl *>(&control));
+    send_feedback(display, device.get(), *feedback, value);
     return true;
 }
 
@@ -177,6 +184,26 @@ bool write_libinput(Display *display, int id, const KnobValue &value) {
         XIChangeProperty(display, id, atom, float_type, 32, PropModeReplace, data, 1);
     }
     return true;
+}
+
+void update_feedback(Display *display, int id, const std::function<KnobValue(const KnobValue &)> &next,
+                     KnobUpdate &update) {
+    OpenDevice device(display, id);
+    if (!device.get()) return;
+    auto feedback = pointer_feedback(display, device.get());
+    if (!feedback || !no_errors_so_far()) return;
+    update.before = value_of(*feedback);
+    update.after = next(*update.before);
+    send_feedback(display, device.get(), *feedback, update.after);
+}
+
+void update_libinput(Display *display, int id, const std::function<KnobValue(const KnobValue &)> &next,
+                     KnobUpdate &update) {
+    auto before = read_libinput(display, id);
+    if (!before || !no_errors_so_far()) return;
+    update.before = before;
+    update.after = next(*before);
+    write_libinput(display, id, update.after);
 }
 
 std::string format_fixed3(double number) {
@@ -229,6 +256,16 @@ bool write_knob(Display *display, const DeviceFacts &device, const KnobValue &va
     if (device.knob == KnobKind::PtrFeedback) sent = write_feedback(display, device.id, value);
     if (device.knob == KnobKind::Libinput) sent = write_libinput(display, device.id, value);
     return round_trip_clean(display) && sent;
+}
+
+KnobUpdate update_knob(Display *display, const DeviceFacts &device,
+                       const std::function<KnobValue(const KnobValue &)> &next) {
+    KnobUpdate update;
+    if (device.knob == KnobKind::PtrFeedback) update_feedback(display, device.id, next, update);
+    if (device.knob == KnobKind::Libinput) update_libinput(display, device.id, next, update);
+    // The reading's errors were taken above; what is left is the write's.
+    update.written = round_trip_clean(display) && update.before;
+    return update;
 }
 
 KnobValue value_for_speed(const DeviceFacts &device, const KnobValue &current, double speed) {

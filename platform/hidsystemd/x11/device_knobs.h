@@ -2,6 +2,7 @@
 // device at a time. Only knobs the device already has are ever written.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,18 @@ std::optional<DeviceFacts> inspect_device(_XDisplay *display, int id, const std:
 std::optional<KnobValue> read_knob(_XDisplay *display, const DeviceFacts &device);
 // Writes the knob; false when the server refused it.
 bool write_knob(_XDisplay *display, const DeviceFacts &device, const KnobValue &value);
+
+// Reads the knob and writes what `next` makes of the reading, in one
+// conversation with the server: the write leaves as soon as the reading is
+// in. `before` is empty when the knob could not be read (nothing is written
+// then); `written` is false when the server refused the write.
+struct KnobUpdate {
+    std::optional<KnobValue> before;
+    KnobValue after;
+    bool written = false;
+};
+KnobUpdate update_knob(_XDisplay *display, const DeviceFacts &device,
+                       const std::function<KnobValue(const KnobValue &)> &next);
 
 // The knob value for a speed, starting from the current reading (so the
 // threshold and the profile array's size are kept).

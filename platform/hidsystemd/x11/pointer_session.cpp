@@ -62,20 +62,21 @@ std::optional<double> PointerSession::speed_for(const Tracked &device) const {
 void PointerSession::apply(Tracked &device) {
     auto speed = speed_for(device);
     if (!speed || !device.enabled || device.facts.knob == KnobKind::NoKnob) return;
-    auto current = read_knob(display_, device.facts);
-    if (!current) {
+    KnobUpdate update = update_knob(display_, device.facts, [&](const KnobValue &current) {
+        return value_for_speed(device.facts, current, *speed);
+    });
+    if (!update.before) {
         last_error_ = "device " + std::to_string(device.facts.id) + ": cannot read its knob: " + last_error_text();
         return;
     }
-    KnobValue wanted = value_for_speed(device.facts, *current, *speed);
-    if (!device.original) device.original = *current;
-    if (!write_knob(display_, device.facts, wanted)) {
+    if (!device.original) device.original = update.before;
+    if (!update.written) {
         last_error_ = "device " + std::to_string(device.facts.id) + ": the server refused the write: " +
                       last_error_text();
         return;
     }
-    device.written = wanted;
-    device.applied = describe(device.facts, wanted);
+    device.written = update.after;
+    device.applied = describe(device.facts, update.after);
 }
 
 void PointerSession::set_speeds(const hidsystem::SpeedPair &speeds) {

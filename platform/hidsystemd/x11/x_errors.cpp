@@ -36,11 +36,15 @@ void install_error_handlers(void (*on_lost)()) {
     XSetIOErrorHandler(connection_lost);
 }
 
-bool round_trip_clean(_XDisplay *display) {
-    XSync(display, False);
+bool no_errors_so_far() {
     bool clean = error_count == 0;
     error_count = 0;
     return clean;
+}
+
+bool round_trip_clean(_XDisplay *display) {
+    XSync(display, False);
+    return no_errors_so_far();
 }
 
 const std::string &last_error_text() { return last_error; }

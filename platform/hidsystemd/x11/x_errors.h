@@ -17,6 +17,11 @@ void install_error_handlers(void (*on_lost)());
 // error arrived since the last call.
 bool round_trip_clean(_XDisplay *display);
 
+// True when no protocol error arrived since the last check, without a round
+// trip: right after a request with a reply, every error of the requests
+// before it has arrived.
+bool no_errors_so_far();
+
 // The last protocol error, as "BadDevice (request 131.21)", or empty.
 const std::string &last_error_text();
 
