@@ -132,7 +132,7 @@ void DomainFile::refresh(const std::string &file) {
     case Snapshot::NoMemory:
         break;
     }
-    adopt_snapshot(read_whole_file(file));
+    adopt_snapshot(read_whole_file(file, now));
 }
 
 CFPropertyListRef DomainFile::stored_value(CFStringRef key) const {

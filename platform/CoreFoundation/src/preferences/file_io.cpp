@@ -38,6 +38,7 @@ FileIdentity identity_from(const struct stat &info) {
     id.size = info.st_size;
     id.modified_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
     id.changed_ns = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
+    id.regular = S_ISREG(info.st_mode);
     return id;
 }
 
@@ -68,17 +69,22 @@ std::optional<FileIdentity> identity_of(const std::string &path) {
     return identity_from(info);
 }
 
-FileContent read_whole_file(const std::string &path) {
+FileContent read_whole_file(const std::string &path, const std::optional<FileIdentity> &looked) {
     FileContent content;
     // Looked at before opening: opening a FIFO waits for a writer, and
     // opening a device may do something to it.
     struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        content.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-        return content;
+    if (!(looked && looked->regular)) {
+        if (stat(path.c_str(), &info) != 0) {
+            content.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+            return content;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            content.status = ReadStatus::Failed;
+            return content;
+        }
     }
     content.status = ReadStatus::Failed;
-    if (!S_ISREG(info.st_mode)) return content;
     // Non-blocking in case the path was swapped for a FIFO since.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {

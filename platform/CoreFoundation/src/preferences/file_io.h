@@ -18,6 +18,7 @@ struct FileIdentity {
     off_t size = 0;
     long long modified_ns = 0;
     long long changed_ns = 0;
+    bool regular = false;  // a regular file, not a FIFO, device, socket or directory
     bool operator==(const FileIdentity &) const = default;
 };
 
@@ -50,7 +51,9 @@ std::optional<FileIdentity> identity_of(const std::string &path);
 
 // The whole file. Only a regular file is read: a FIFO, device, socket or
 // directory at path is Failed, found without opening it for blocking I/O.
-FileContent read_whole_file(const std::string &path);
+// `looked` is what identity_of just said of path: when it found a regular
+// file, that look is not taken again.
+FileContent read_whole_file(const std::string &path, const std::optional<FileIdentity> &looked = std::nullopt);
 
 // Where a write of path must go so that a symbolic link there stays a
 // link: its final target. path itself when it is no link (or is missing);
