@@ -86,9 +86,12 @@ hidsystem::Exchange greet_and_send(Connection &connection, const hidsystem::Line
     hidsystem::Exchange result =
         hidsystem::send_request(connection.fd, std::string_view(both.data(), first.size() + second.size()));
     hidsystem::Line hello_reply;
-    if (result == hidsystem::Exchange::Replied)
-        result = hidsystem::receive_two_replies(connection.fd, hello_reply, reply_line);
-    // A service that turns the client away answers the hello and hangs up.
+    // A service that turns the client away answers the hello and hangs up,
+    // perhaps before this write arrived: its answer is still there to read.
+    if (result == hidsystem::Exchange::Replied || result == hidsystem::Exchange::Lost) {
+        hidsystem::Exchange received = hidsystem::receive_two_replies(connection.fd, hello_reply, reply_line);
+        if (result == hidsystem::Exchange::Replied) result = received;
+    }
     hello = hello_reply.text().empty() ? kIOReturnSuccess : check_hello_reply(hello_reply);
     connection.hello_unsent = false;
     return result;

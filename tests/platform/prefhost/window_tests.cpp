@@ -273,6 +273,10 @@ TEST_F(WindowTest, TermHangUpAndInterruptLeaveThePaneAndExitZeroOnlyKillStoresNo
         SCOPED_TRACE(strsignal(signal));
         defaults({"delete", GLISSOR_PANE_IDENTIFIER_FOR_TESTS});
         open();
+        // The service's log still ends with the last round's 3: this round
+        // logs a 0 first, so that the wait for 3 below waits for this drag.
+        ASSERT_TRUE(drag(kMouseSlider.x + 260, kMouseSlider.y + 12, 0, kMouseSlider.y + 12));
+        ASSERT_TRUE(waitForLogged("HIDMouseAcceleration", "0"));
         ASSERT_TRUE(drag(kMouseSlider.x + 260, kMouseSlider.y + 12, kMouseSlider.x + 450, kMouseSlider.y + 12));
         ASSERT_TRUE(waitForLogged("HIDMouseAcceleration", std::to_string(3 * 65536)));
         ASSERT_EQ(kill(host.pid(), signal), 0);
