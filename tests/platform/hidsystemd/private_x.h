@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <string>
@@ -22,6 +23,9 @@ public:
     // display of a server that was killed). Always -noreset, so settings
     // survive the last client leaving.
     explicit PrivateXvfb(std::optional<int> number = std::nullopt);
+    // On a number far above those servers pick for themselves, so that the
+    // number is still free when a test brings a killed server back on it.
+    static std::unique_ptr<PrivateXvfb> on_a_high_number();
     ~PrivateXvfb();
     PrivateXvfb(const PrivateXvfb &) = delete;
     PrivateXvfb &operator=(const PrivateXvfb &) = delete;

@@ -167,6 +167,8 @@ TEST_F(X11BackendTest, HotPlugReappliesAndANewMastersXtestSlaveIsLeftAlone) {
 }
 
 TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
+    x_ = PrivateXvfb::on_a_high_number();
+    mouse_ = hidsystem_test::device_id(x_->connection(), kMouse);
     start_service();
     set("HIDMouseAcceleration", fixed(2.5));
     ASSERT_TRUE(mouse_reaches({35, 10, 4}));
