@@ -1,9 +1,13 @@
-// Appending and removing login items. Each reads the whole list, changes a
-// mutable copy and writes it all back; records written by others go back
+// Appending and removing login items. Each reads the whole list, makes the
+// changed list and writes it all back; records written by others go back
 // unchanged, and a list another process wrote in between is read again
-// rather than written over.
+// rather than written over. The lists and records made here are immutable,
+// so the preferences keep what was written as it is instead of copying it.
 #include "LoginItems.h"
 #include "LoginItemsStore.h"
+
+#include <memory>
+#include <new>
 
 using loginitems::ListState;
 
@@ -29,7 +33,23 @@ CFRef<CFDictionaryRef> createRecord(CFStringRef path, CFBooleanRef hide) {
     auto record = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, hideOnly.get()));
     if (!record) return {};
     CFDictionaryAddValue(record.get(), CFSTR("Path"), path);
-    return CFRef<CFDictionaryRef>::adopt(record.release());
+    return CFRef<CFDictionaryRef>::adopt(CFDictionaryCreateCopy(kCFAllocatorDefault, record.get()));
+}
+
+// The list's records, with `record` put at `index` or, without one, the
+// record at `index` left out; NULL when out of memory.
+CFRef<CFArrayRef> createChangedList(CFArrayRef list, CFIndex index, CFDictionaryRef record) {
+    CFIndex count = CFArrayGetCount(list);
+    CFIndex changed = record ? count + 1 : count - 1;
+    std::unique_ptr<const void *[]> records(new (std::nothrow) const void *[static_cast<size_t>(changed) + 1]);
+    if (!records) return {};
+    CFIndex at = 0;
+    for (CFIndex i = 0; i < count; ++i) {
+        if (i == index && record) records[at++] = record;
+        if (i != index || record) records[at++] = CFArrayGetValueAtIndex(list, i);
+    }
+    if (index == count && record) records[at++] = record;
+    return CFRef<CFArrayRef>::adopt(CFArrayCreate(kCFAllocatorDefault, records.get(), changed, &kCFTypeArrayCallBacks));
 }
 
 struct NewRecord {
@@ -39,22 +59,16 @@ struct NewRecord {
 
 CFRef<CFArrayRef> appendRecord(CFArrayRef list, void *context) {
     auto *wanted = static_cast<NewRecord *>(context);
-    auto extended = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, list));
-    if (!extended) return {};
     auto record = createRecord(wanted->path, wanted->hide);
     if (!record) return {};
-    CFArrayAppendValue(extended.get(), record.get());
-    return CFRef<CFArrayRef>::adopt(extended.release());
+    return createChangedList(list, CFArrayGetCount(list), record.get());
 }
 
 CFRef<CFArrayRef> removeRecord(CFArrayRef list, void *context) {
     int index = *static_cast<int *>(context);
-    auto shortened = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, list));
-    if (!shortened) return {};
     // The list may have changed since it was counted.
-    if (index >= CFArrayGetCount(shortened.get())) return {};
-    CFArrayRemoveValueAtIndex(shortened.get(), index);
-    return CFRef<CFArrayRef>::adopt(shortened.release());
+    if (index >= CFArrayGetCount(list)) return {};
+    return createChangedList(list, index, nullptr);
 }
 
 }  // namespace

@@ -129,10 +129,16 @@ bool can_encode_xml(CFPropertyListRef value) {
 
 bool encode_binary(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_binary); }
 
-bool encode_for_file(CFPropertyListRef value, std::string &out) {
-    bool exact_xml = encode(value, out, [](CFPropertyListRef v, std::string &o) { return detail::write_xml(v, o, true); });
+bool encode_for_file(CFPropertyListRef value, std::string &out) { return encode_for_file(value, out, {}); }
+
+bool encode_for_file(CFPropertyListRef value, std::string &out, std::span<const PrewrittenValue> prewritten) {
+    bool exact_xml = encode(value, out, [prewritten](CFPropertyListRef v, std::string &o) {
+        return detail::write_xml(v, o, true, prewritten);
+    });
     return exact_xml || encode_binary(value, out);
 }
+
+bool encode_entry_xml(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_entry_xml); }
 
 bool is_binary_property_list(const void *bytes, size_t size) {
     return bytes && detail::is_binary(std::string_view(static_cast<const char *>(bytes), size));

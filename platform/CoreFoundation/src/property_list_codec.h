@@ -9,6 +9,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <cstddef>
+#include <span>
 #include <string>
 
 // Visible outside the library for the codec's tests, fuzz targets and benchmark.
@@ -65,6 +66,21 @@ CFPLIST_EXPORT bool encode_binary(CFPropertyListRef value, std::string &out);
 // is truncated or mangled and every reader still accepts the file. False
 // only when neither can be written.
 CFPLIST_EXPORT bool encode_for_file(CFPropertyListRef value, std::string &out);
+
+// A value of a top-level dictionary whose XML text was written before (by
+// encode_entry_xml), to be copied into the file's text instead of being
+// written again. The value must be one no one can change (no mutable
+// container in it), or the copy could differ from it.
+struct PrewrittenValue {
+    CFPropertyListRef value;
+    const std::string *text;
+};
+// encode_for_file, copying the text of the prewritten values among the
+// top-level dictionary's own.
+bool encode_for_file(CFPropertyListRef value, std::string &out, std::span<const PrewrittenValue> prewritten);
+// The exact XML text of a value where it stands in a file's top-level
+// dictionary; false when encode_for_file could not write it as XML.
+bool encode_entry_xml(CFPropertyListRef value, std::string &out);
 
 // True when bytes start as a binary property list does.
 CFPLIST_EXPORT bool is_binary_property_list(const void *bytes, size_t size);

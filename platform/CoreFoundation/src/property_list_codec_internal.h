@@ -45,7 +45,10 @@ Decoded decode_binary(std::string_view bytes, const DecodeOptions &options);
 Decoded decode_xml(std::string_view bytes, const DecodeOptions &options);
 bool is_binary(std::string_view bytes);
 // Dates are written in whole seconds; exact refuses a date with a fraction.
-bool write_xml(CFPropertyListRef value, std::string &out, bool exact);
+bool write_xml(CFPropertyListRef value, std::string &out, bool exact,
+               std::span<const PrewrittenValue> prewritten = {});
+// The text of one value of a top-level dictionary, exact, without the document around it.
+bool write_entry_xml(CFPropertyListRef value, std::string &out);
 // Whether write_xml(value, out, false) would succeed, without building the text.
 bool can_write_xml(CFPropertyListRef value);
 bool write_binary(CFPropertyListRef value, std::string &out);

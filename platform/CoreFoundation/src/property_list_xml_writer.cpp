@@ -19,6 +19,9 @@
 namespace cfplist::detail {
 namespace {
 
+// More than the document's header, footer and one key take.
+constexpr size_t kEntryDocumentRoom = 64 * 1024;
+
 // Where the text goes: into a string, or only counted, when the question is
 // whether a value can be written at all (the same rules, no text built).
 class XmlOutput {
@@ -47,9 +50,14 @@ private:
 
 class XmlWriter {
 public:
-    XmlWriter(std::string *out, bool exact) : out_(out), exact_(exact) {
+    XmlWriter(std::string *out, bool exact, std::span<const PrewrittenValue> prewritten = {})
+        : out_(out), exact_(exact), prewritten_(prewritten) {
         if (out) out->clear();
     }
+
+    // One value of a top-level dictionary, as write() would write it there,
+    // with room left under the file limit for the document around it.
+    bool entry(CFTypeRef value) { return write(value, 1) && out_.size() + kEntryDocumentRoom <= kMaxFileBytes; }
 
     bool document(CFTypeRef value) {
         // The document type line is optional for readers, but tools that
@@ -181,7 +189,11 @@ private:
             const void *key = entries.key(i);
             if (!key || !cf::is_live_value(key) || CFGetTypeID(key) != CFStringGetTypeID()) return false;
             if (!element("key", static_cast<CFStringRef>(key), depth + 1)) return false;
-            if (!write(entries.value(i), depth + 1)) return false;
+            const std::string *text = depth == 0 ? prewritten_text(entries.value(i)) : nullptr;
+            if (text)
+                out_ += *text;
+            else if (!write(entries.value(i), depth + 1))
+                return false;
         }
         indent(depth);
         out_ += "</dict>\n";
@@ -211,15 +223,27 @@ private:
         return false;
     }
 
+    const std::string *prewritten_text(CFTypeRef value) const {
+        for (const PrewrittenValue &known : prewritten_)
+            if (known.value == value) return known.text;
+        return nullptr;
+    }
+
     XmlOutput out_;
     bool exact_;  // refuse what the text would keep only approximately
+    std::span<const PrewrittenValue> prewritten_;
 };
 
 }  // namespace
 
-bool write_xml(CFPropertyListRef value, std::string &out, bool exact) {
-    XmlWriter writer(&out, exact);
+bool write_xml(CFPropertyListRef value, std::string &out, bool exact, std::span<const PrewrittenValue> prewritten) {
+    XmlWriter writer(&out, exact, prewritten);
     return writer.document(value);
+}
+
+bool write_entry_xml(CFPropertyListRef value, std::string &out) {
+    XmlWriter writer(&out, true);
+    return writer.entry(value);
 }
 
 bool can_write_xml(CFPropertyListRef value) {

@@ -11,6 +11,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <atomic>
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -43,7 +44,26 @@ struct RuntimeBase {
     const CFTypeID type_id;
     std::atomic<CFIndex> retain_count{1};
     bool immortal;
+    // Facts found about an immutable container's contents, kept so that they
+    // are found once (see ValueMark); they sit in the header's padding.
+    std::atomic<std::uint8_t> marks{0};
 };
+
+// A fact about an immutable container that nothing can make untrue later:
+// its elements cannot be replaced, and the mark is only given when every
+// element is itself beyond change.
+enum ValueMark : std::uint8_t {
+    kMarkHoldsNoMutableContainer = 1,  // immutable all the way down
+};
+
+inline bool has_mark(CFTypeRef value, ValueMark mark) {
+    return (static_cast<const RuntimeBase *>(value)->marks.load(std::memory_order_relaxed) & mark) != 0;
+}
+
+inline void set_mark(CFTypeRef value, ValueMark mark) {
+    auto *base = const_cast<RuntimeBase *>(static_cast<const RuntimeBase *>(value));
+    base->marks.fetch_or(mark, std::memory_order_relaxed);
+}
 
 // What CFEqual, CFHash and CFCopyDescription do for one type. equal is only
 // called with two values of the type; copy_description returns an owned

@@ -71,9 +71,9 @@ void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef
     auto name = key_name(key);
     // A value that cannot be stored is dropped here, not at write time, so
     // it can never make a later synchronize fail for the other keys.
-    if (!path || !name || (value && !CFPropertyListIsValid(value, kCFPropertyListXMLFormat_v1_0)))
-        return;
-    cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { domain.set_value(*name, value); });
+    std::string text;
+    if (!path || !name || (value && !cfprefs::storable_value(value, text))) return;
+    cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { domain.set_value(*name, value, std::move(text)); });
 }
 
 void CFPreferencesSetMultiple(CFDictionaryRef keysToSet, CFArrayRef keysToRemove,

@@ -18,23 +18,27 @@ bool is_container(CFTypeRef value) {
     return type == CFArrayGetTypeID() || type == CFDictionaryGetTypeID();
 }
 
-// Whether nothing in the value is a mutable container.
+// Whether nothing in the value is a mutable container. The answer for an
+// immutable container is kept on it, so that a list whose records were
+// checked once costs one look per record after that.
 bool is_frozen(CFPropertyListRef value) {
     CFTypeID type = CFGetTypeID(value);
+    if (type != CFArrayGetTypeID() && type != CFDictionaryGetTypeID()) return true;
+    if (cf::has_mark(value, cf::kMarkHoldsNoMutableContainer)) return true;
     if (type == CFArrayGetTypeID()) {
         auto array = static_cast<CFArrayRef>(value);
         if (cf::is_mutable_array(array)) return false;
         CFIndex count = CFArrayGetCount(array);
         for (CFIndex i = 0; i < count; ++i)
             if (!is_frozen(CFArrayGetValueAtIndex(array, i))) return false;
-        return true;
+    } else {
+        auto dictionary = static_cast<CFDictionaryRef>(value);
+        if (cf::is_mutable_dictionary(dictionary)) return false;
+        cf::DictionaryEntries entries(dictionary);
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (!is_frozen(entries.value(i))) return false;
     }
-    if (type != CFDictionaryGetTypeID()) return true;
-    auto dictionary = static_cast<CFDictionaryRef>(value);
-    if (cf::is_mutable_dictionary(dictionary)) return false;
-    cf::DictionaryEntries entries(dictionary);
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (!is_frozen(entries.value(i))) return false;
+    cf::set_mark(value, cf::kMarkHoldsNoMutableContainer);
     return true;
 }
 
@@ -188,11 +192,25 @@ CFDictionaryRef DomainFile::copy_values(const std::vector<std::string> *keys) {
     return chosen.release();
 }
 
-void DomainFile::set_value(const std::string &key, CFPropertyListRef value) {
-    pending_[key] = CFRef<CFPropertyListRef>::retain(value);
+bool storable_value(CFPropertyListRef value, std::string &text) {
+    text.clear();
+    if (is_frozen(value) && cfplist::encode_entry_xml(value, text)) return true;
+    std::string().swap(text);
+    return CFPropertyListIsValid(value, kCFPropertyListXMLFormat_v1_0);
 }
 
-void DomainFile::discard_change(const std::string &key) { pending_.erase(key); }
+void DomainFile::set_value(const std::string &key, CFPropertyListRef value, std::string text) {
+    pending_[key] = CFRef<CFPropertyListRef>::retain(value);
+    if (text.empty())
+        pending_text_.erase(key);
+    else
+        pending_text_[key] = std::move(text);
+}
+
+void DomainFile::discard_change(const std::string &key) {
+    pending_.erase(key);
+    pending_text_.erase(key);
+}
 
 void DomainFile::forget_cache() {
     snapshot_ = {};
@@ -237,8 +255,10 @@ bool DomainFile::changed_since_read() const {
 
 bool DomainFile::write_merged(const std::string &target) {
     auto merged = merged_with_pending();
+    std::vector<cfplist::PrewrittenValue> prewritten;
+    for (const auto &[name, text] : pending_text_) prewritten.push_back({pending_.at(name).get(), &text});
     std::string bytes;
-    if (!merged || !cfplist::encode_for_file(merged.get(), bytes)) return false;
+    if (!merged || !cfplist::encode_for_file(merged.get(), bytes, prewritten)) return false;
     bool replaces_file = state_ != Snapshot::Missing;
     if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target)) return false;
     auto written = replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
@@ -280,6 +300,7 @@ bool DomainFile::synchronize() {
     if (!owner_may_write || !write_merged(*target)) return false;
     for (const auto &[name, value] : pending_) read_.erase(name);
     pending_.clear();
+    pending_text_.clear();
     return true;
 }
 

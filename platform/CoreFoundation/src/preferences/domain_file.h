@@ -47,6 +47,13 @@
 
 namespace cfprefs {
 
+// Whether a value can be stored, checked when it is set so that it can
+// never make a later synchronize fail for the other keys. When nothing in
+// it can change (no mutable container) and XML holds it exactly, `text`
+// gets the text the file will hold for it, so the check and the writing of
+// that text are one pass; otherwise `text` is empty.
+bool storable_value(CFPropertyListRef value, std::string &text);
+
 class DomainFile {
 public:
     explicit DomainFile(std::string path);
@@ -60,8 +67,9 @@ public:
     // keys when keys is not NULL. Owned by the caller; NULL when the domain
     // could not be read for want of memory (never mistaken for empty).
     CFDictionaryRef copy_values(const std::vector<std::string> *keys);
-    // value NULL: remove. Retained until synchronized.
-    void set_value(const std::string &key, CFPropertyListRef value);
+    // value NULL: remove. Retained until synchronized. `text`, when not
+    // empty, is what storable_value wrote of the value.
+    void set_value(const std::string &key, CFPropertyListRef value, std::string text = {});
     // Forgets this process's pending change of key.
     void discard_change(const std::string &key);
     // Writes pending changes under the domain lock, merged into the file as
@@ -102,6 +110,9 @@ private:
     // Ordered by key so that what is written does not depend on call order.
     // A NULL value means remove.
     std::map<std::string, CFRef<CFPropertyListRef>> pending_;
+    // The XML text of pending values written when they were set: the file's
+    // text copies it instead of writing those values a second time.
+    std::map<std::string, std::string> pending_text_;
     // The stored value each key had when it was last read here (NULL:
     // absent), to tell at synchronize whether another writer changed it.
     std::map<std::string, CFRef<CFPropertyListRef>> read_;

@@ -243,4 +243,46 @@ TEST_F(DomainFileRules, WhatWasWrittenIsReadBackWithoutDecodingAndCannotChangeAf
     EXPECT_EQ(copy_app_value("Fixed", kDomain).get(), nullptr) << "the other writer's file was not read";
 }
 
+TEST_F(DomainFileRules, AValueIsWrittenAsItIsAtSynchronizeInTheTextAWholeWriteMakes) {
+    using Values = std::vector<const void *>;
+    auto dictionary_of = [](Values keys, Values values) {
+        return CFRef<CFDictionaryRef>::adopt(CFDictionaryCreate(nullptr, keys.data(), values.data(),
+                                                                static_cast<CFIndex>(keys.size()),
+                                                                &kCFTypeDictionaryKeyCallBacks,
+                                                                &kCFTypeDictionaryValueCallBacks));
+    };
+    auto array_of = [](Values values) {
+        return CFRef<CFArrayRef>::adopt(
+            CFArrayCreate(nullptr, values.data(), static_cast<CFIndex>(values.size()), &kCFTypeArrayCallBacks));
+    };
+    // An immutable list whose record is mutable: the record can still change
+    // after the set, and the file must hold it as it is at synchronize.
+    auto record = CFRef<CFMutableDictionaryRef>::adopt(
+        CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    CFDictionarySetValue(record.get(), CFSTR("Path"), CFSTR("/a"));
+    auto open_list = array_of({record.get()});
+    // And a list immutable all the way down, set under two keys.
+    auto fixed_record = dictionary_of({CFSTR("Hide"), CFSTR("Path")}, {kCFBooleanFalse, CFSTR("/b & <c>")});
+    auto fixed_list = array_of({fixed_record.get(), fixed_record.get()});
+
+    auto domain = cf(kDomain);
+    CFPreferencesSetAppValue(CFSTR("Open"), open_list.get(), domain.get());
+    CFPreferencesSetAppValue(CFSTR("Fixed"), fixed_list.get(), domain.get());
+    CFPreferencesSetAppValue(CFSTR("Again"), fixed_list.get(), domain.get());
+    CFDictionarySetValue(record.get(), CFSTR("Hide"), kCFBooleanTrue);
+    ASSERT_TRUE(CFPreferencesAppSynchronize(domain.get()));
+
+    // Byte for byte what writing the whole domain in one go makes.
+    auto whole = dictionary_of({CFSTR("Again"), CFSTR("Fixed"), CFSTR("Open")},
+                               {fixed_list.get(), fixed_list.get(), open_list.get()});
+    auto expected = CFRef<CFDataRef>::adopt(
+        CFPropertyListCreateData(nullptr, whole.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    ASSERT_TRUE(expected);
+    std::string text = read_file(domain_file());
+    EXPECT_EQ(text, std::string(reinterpret_cast<const char *>(CFDataGetBytePtr(expected.get())),
+                                static_cast<size_t>(CFDataGetLength(expected.get()))));
+    EXPECT_NE(text.find("<key>Hide</key>\n\t\t\t<true/>"), std::string::npos) << "the change after the set was lost";
+    EXPECT_NE(text.find("/b &amp; &lt;c&gt;"), std::string::npos) << text;
+}
+
 }  // namespace
