@@ -25,19 +25,19 @@ void ClientSlot::release() {
     output_sent_ = 0;
 }
 
-bool ClientSlot::receive() {
+ClientSlot::Received ClientSlot::receive() {
     for (;;) {
         ssize_t got = recv(fd_, input_.data() + input_length_, input_.size() - input_length_, 0);
         if (got > 0) {
             input_length_ += static_cast<std::size_t>(got);
-            return true;
+            return Received::Something;
         }
         if (got == 0) {
             finished_sending_ = true;
-            return true;
+            return Received::Something;
         }
         if (errno == EINTR) continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? Received::Nothing : Received::Failed;
     }
 }
 

@@ -30,9 +30,11 @@ public:
     // Closes the socket and forgets everything buffered.
     void release();
 
-    // Reads what the socket holds; false when the socket failed. A client
-    // that has finished sending (end of stream) still gets its replies.
-    bool receive();
+    enum class Received { Something, Nothing, Failed };
+    // Reads what the socket holds: Something (bytes, or the end of the
+    // stream), Nothing yet, or Failed. A client that has finished sending
+    // still gets its replies.
+    Received receive();
     bool finished_sending() const { return finished_sending_; }
     // The first whole request line, without its LF.
     std::optional<std::string_view> peek_line() const;

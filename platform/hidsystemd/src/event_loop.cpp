@@ -30,6 +30,8 @@ constexpr int kAcceptsPerRound = 64;
 // core takes tens of microseconds to wake. Once the client closes, the loop
 // sleeps at once.
 constexpr long long kAwakeNanoseconds = 200'000;
+// Direct reads of a client mid-conversation between two polls of every socket.
+constexpr int kDirectPassesPerPoll = 16;
 
 long long now_nanoseconds() {
     timespec now{};
@@ -75,8 +77,9 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
         return false;
     }
     for (;;) {
-        prepare_poll();
         bool awake = awake_until_ != 0 && now_nanoseconds() < awake_until_;
+        if (awake && serve_conversation_directly()) continue;
+        prepare_poll();
         int timeout = awake ? 0 : next_timeout();
         int ready = poll(poll_fds_.data(), poll_fds_.size(), timeout);
         if (ready < 0 && errno != EINTR) {
@@ -93,18 +96,19 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
         if (poll_fds_[0].revents && shutdown_requested()) break;
         if (poll_fds_[kBackendIndex].revents) state_.backend.on_ready(poll_fds_[kBackendIndex].revents);
         bool served = false;
-        bool conversation_open = false;
+        conversation_ = nullptr;
         for (std::size_t i = kFirstClientIndex; i < poll_fds_.size(); ++i) {
             if (!poll_fds_[i].revents) continue;
             ClientSlot &client = *poll_owners_[i];
             on_ready(client, poll_fds_[i].revents);
             served = true;
-            conversation_open = conversation_open || client.in_use();
+            if (client.in_use()) conversation_ = &client;
         }
-        if (served) stay_awake_after(conversation_open);
+        if (served) stay_awake_after(conversation_ != nullptr);
         forget_released_clients();
-        // A client just admitted is about to send its first request.
+        // A client just admitted is about to send its next request.
         if (poll_fds_[1].revents && accept_clients() > 0) stay_awake_after(true);
+        direct_passes_left_ = kDirectPassesPerPoll;
     }
     for (ClientSlot *client : active_) client->release();
     state_.backend.shutdown();
@@ -155,6 +159,33 @@ void EventLoop::forget_released_clients() {
     active_.resize(kept);
 }
 
+// While a client is mid-conversation, its next request is read straight
+// from its socket: one system call where a poll over every socket and then
+// a read take two. Every few passes the loop polls all the same, so that a
+// client that never stops talking cannot keep the others waiting.
+bool EventLoop::serve_conversation_directly() {
+    ClientSlot *client = conversation_;
+    if (!client || direct_passes_left_ == 0 || !client->wants_input()) return false;
+    --direct_passes_left_;
+    ClientSlot::Received received = client->receive();
+    if (received == ClientSlot::Received::Nothing) {
+        sched_yield();
+        return true;
+    }
+    if (received == ClientSlot::Received::Failed) {
+        client->release();
+    } else {
+        client->touch(now_milliseconds());
+        serve(*client);
+    }
+    stay_awake_after(client->in_use());
+    if (!client->in_use()) {
+        conversation_ = nullptr;
+        forget_released_clients();
+    }
+    return true;
+}
+
 // Awake while the conversation goes on; asleep as soon as no client that
 // was just served is still connected.
 void EventLoop::stay_awake_after(bool conversation_open) {
@@ -190,7 +221,12 @@ int EventLoop::accept_clients() {
     for (int round = 0; round < kAcceptsPerRound; ++round) {
         int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            admitted += admit(fd) ? 1 : 0;
+            if (!admit(fd)) continue;
+            ++admitted;
+            // A newcomer mid-conversation is about to send its next
+            // request: it is read before more are accepted. The listener
+            // stays ready for the next pass.
+            if (conversation_ && conversation_->in_use()) break;
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -231,12 +267,13 @@ bool EventLoop::admit(int fd) {
     // A client sends its first requests right after connecting: they are
     // usually there already, and answering them now saves a pass of the loop.
     on_ready(*slot, POLLIN);
+    if (slot->in_use()) conversation_ = slot;
     return true;
 }
 
 void EventLoop::on_ready(ClientSlot &client, short revents) {
     client.touch(now_milliseconds());
-    if ((revents & POLLIN) && !client.receive()) {
+    if ((revents & POLLIN) && client.receive() == ClientSlot::Received::Failed) {
         client.release();
         return;
     }

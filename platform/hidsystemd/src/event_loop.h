@@ -35,6 +35,8 @@ private:
     void close_idle_clients();
     void forget_released_clients();
     void stay_awake_after(bool conversation_open);
+    // True when it took a pass of the loop without polling.
+    bool serve_conversation_directly();
     // Each returns how many clients it took on.
     int accept_clients();
     bool admit(int fd);
@@ -59,6 +61,10 @@ private:
     // While a client is mid-conversation the loop polls without sleeping
     // until then (CLOCK_MONOTONIC ns); 0: sleep in poll.
     long long awake_until_ = 0;
+    // The client served last that is still connected, and how many passes
+    // may read it directly before the loop polls every socket again.
+    ClientSlot *conversation_ = nullptr;
+    int direct_passes_left_ = 0;
     long long oldest_activity_ms_ = -1;  // of the clients connected; -1: none
 };
 

@@ -9,6 +9,7 @@
 #include <hidsystem/service_limits.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -127,6 +128,39 @@ TEST_F(DaemonInputTest, PipelinedRequestsFromAClientThatDoesNotReadAreAllAnswere
         ++replies;
     }
     EXPECT_EQ(replies, requests);
+}
+
+TEST_F(DaemonInputTest, AClientThatNeverPausesCannotKeepOthersWaiting) {
+    // Its next requests are always there before the daemon looks, so a
+    // daemon that went on reading this client while it had more to say
+    // would never look at anyone else.
+    RawClient chatty = client();
+    ASSERT_TRUE(chatty.connected());
+    std::string batch;
+    for (int i = 0; i < 50; ++i) batch += request_line("HELLO");
+    std::atomic<bool> stop{false};
+    long batches_sent = 0;
+    std::thread writer([&] {
+        while (!stop && chatty.send(batch)) ++batches_sent;
+        shutdown(chatty.fd(), SHUT_WR);
+    });
+    long replies = 0;
+    std::thread reader([&] {
+        while (chatty.read_line() == kHelloReply) ++replies;
+    });
+    for (std::int32_t value = 1; value <= 20; ++value) {
+        RawClient other = client();
+        ASSERT_TRUE(other.connected());
+        EXPECT_EQ(other.ask("SET HIDMouseAcceleration " + hidsystem_test::hex_of(value)), "HIDSYSTEM/1 OK")
+            << "request " << value;
+    }
+    stop = true;
+    writer.join();
+    reader.join();
+    EXPECT_EQ(daemon_.get("HIDMouseAcceleration"), "20");
+    // And the talker lost nothing.
+    EXPECT_GT(batches_sent, 0);
+    EXPECT_EQ(replies, batches_sent * 50);
 }
 
 TEST_F(DaemonInputTest, AHundredClientsAtOnceAreAllServed) {
