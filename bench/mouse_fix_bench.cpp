@@ -42,7 +42,8 @@ void run_true() {
 float next_speed(float speed) { return speed > 3.0f ? 0.5f : speed + 0.01f; }
 
 // One round of latency figures against a fresh daemon and a fresh floor
-// server, both inheriting this process's CPU affinity.
+// server, both inheriting this process's CPU affinity. Calls to the two
+// alternate, so that both are timed on the same machine.
 int measure_round(const char *label) {
     glissor_test::EventDaemon daemon;
     if (setMouseFix(1.0f, 1.0f) != kMouseFixSuccess) {
@@ -60,11 +61,10 @@ int measure_round(const char *label) {
         speed = next_speed(speed);
         setMouseFix(speed, speed);
     };
-    Figures fix = measure(5000, apply);
-    Figures bare = measure(5000, [&] { floor.three_exchanges(); });
+    auto floor_call = [&] { floor.three_exchanges(); };
+    auto [fix, bare] = measure_side_by_side(5000, apply, floor_call);
     // A drag sends an action every few milliseconds: both sides sleep between.
-    Figures paced = measure(500, apply, 10, kDragInterval);
-    Figures bare_paced = measure(500, [&] { floor.three_exchanges(); }, 10, kDragInterval);
+    auto [paced, bare_paced] = measure_side_by_side(500, apply, floor_call, 10, kDragInterval);
     Figures spawn = measure(300, run_true, 10);
     printf("-- %s\n", label);
     report("setMouseFix, back to back", fix);
@@ -77,15 +77,25 @@ int measure_round(const char *label) {
     return 0;
 }
 
-// CPU a server spends on a 10-second drag of calls.
-template <typename Call>
-double drag_cpu_ms(pid_t server, Call call) {
-    ProcessUsage before = usage_of(server);
+// CPU two servers spend on the same 10-second drag, each getting one call
+// every 8 ms; they take turns to be called first.
+template <typename CallFirst, typename CallSecond>
+std::pair<double, double> drag_cpu_ms(pid_t first_server, CallFirst call_first, pid_t second_server,
+                                      CallSecond call_second) {
+    ProcessUsage first_before = usage_of(first_server);
+    ProcessUsage second_before = usage_of(second_server);
     for (int i = 0; i < kDragCalls; ++i) {
         std::this_thread::sleep_for(kDragInterval);
-        call();
+        if (i % 2 == 0) {
+            call_first();
+            call_second();
+        } else {
+            call_second();
+            call_first();
+        }
     }
-    return usage_of(server).cpu_ms - before.cpu_ms;
+    return {usage_of(first_server).cpu_ms - first_before.cpu_ms,
+            usage_of(second_server).cpu_ms - second_before.cpu_ms};
 }
 
 void measure_machine_cost() {
@@ -94,11 +104,13 @@ void measure_machine_cost() {
     BaselineServer floor(dir.path() + "/floor.sock");
     float speed = 0.5f;
     setMouseFix(1.0f, 1.0f);
-    double service_ms = drag_cpu_ms(daemon.process().pid(), [&] {
-        speed = next_speed(speed);
-        setMouseFix(speed, speed);
-    });
-    double floor_ms = drag_cpu_ms(floor.pid(), [&] { floor.three_exchanges(); });
+    auto [service_ms, floor_ms] = drag_cpu_ms(
+        daemon.process().pid(),
+        [&] {
+            speed = next_speed(speed);
+            setMouseFix(speed, speed);
+        },
+        floor.pid(), [&] { floor.three_exchanges(); });
     printf("-- what the service costs the machine\n");
     printf("%-48s %9.1f ms   floor server %6.1f ms   (%.2fx)\n", "service CPU, 10 s drag at 8 ms", service_ms, floor_ms,
            service_ms / floor_ms);
