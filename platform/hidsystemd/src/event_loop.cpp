@@ -87,6 +87,7 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
             return false;
         }
         if (ready == 0 && awake) sched_yield();
+        direct_passes_left_ = kDirectPassesPerPoll;
         state_.backend.on_timer();
         close_idle_clients();
         if (ready <= 0) {
@@ -108,7 +109,6 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
         forget_released_clients();
         // A client just admitted is about to send its next request.
         if (poll_fds_[1].revents && accept_clients() > 0) stay_awake_after(true);
-        direct_passes_left_ = kDirectPassesPerPoll;
     }
     for (ClientSlot *client : active_) client->release();
     state_.backend.shutdown();
@@ -221,12 +221,16 @@ int EventLoop::accept_clients() {
     for (int round = 0; round < kAcceptsPerRound; ++round) {
         int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            if (!admit(fd)) continue;
+            ClientSlot *client = admit(fd);
+            if (!client) continue;
             ++admitted;
             // A newcomer mid-conversation is about to send its next
             // request: it is read before more are accepted. The listener
             // stays ready for the next pass.
-            if (conversation_ && conversation_->in_use()) break;
+            if (client->in_use()) {
+                conversation_ = client;
+                break;
+            }
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -237,10 +241,10 @@ int EventLoop::accept_clients() {
     return admitted;
 }
 
-bool EventLoop::admit(int fd) {
+ClientSlot *EventLoop::admit(int fd) {
     if (!peer_is_owner(fd)) {
         send_and_close(fd, reply_not_owner);
-        return false;
+        return nullptr;
     }
     long long now = now_milliseconds();
     ClientSlot *slot = nullptr;
@@ -259,7 +263,7 @@ bool EventLoop::admit(int fd) {
     }
     if (!slot) {
         send_and_close(fd, reply_busy);
-        return false;
+        return nullptr;
     }
     slot->attach(fd, now);
     active_.push_back(slot);
@@ -267,8 +271,7 @@ bool EventLoop::admit(int fd) {
     // A client sends its first requests right after connecting: they are
     // usually there already, and answering them now saves a pass of the loop.
     on_ready(*slot, POLLIN);
-    if (slot->in_use()) conversation_ = slot;
-    return true;
+    return slot;
 }
 
 void EventLoop::on_ready(ClientSlot &client, short revents) {

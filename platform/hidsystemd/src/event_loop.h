@@ -37,9 +37,10 @@ private:
     void stay_awake_after(bool conversation_open);
     // True when it took a pass of the loop without polling.
     bool serve_conversation_directly();
-    // Each returns how many clients it took on.
+    // How many clients it took on.
     int accept_clients();
-    bool admit(int fd);
+    // The slot the client took, or nullptr when it was turned away.
+    ClientSlot *admit(int fd);
     void serve(ClientSlot &client);
     // Queues replies to the whole requests buffered, while they fit; how many.
     int answer_whole_requests(ClientSlot &client);
