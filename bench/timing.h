@@ -51,7 +51,6 @@ inline Figures measure(size_t iterations, const std::function<void()> &call, siz
     return detail::figures_of(micros);
 }
 
-
 // Two calls timed in alternating blocks, the first one first in even
 // blocks and second in odd ones, so that both see the same machine: a
 // virtual machine's speed drifts by a factor of two from one minute to the
