@@ -86,13 +86,7 @@ std::pair<double, double> drag_cpu_ms(pid_t first_server, CallFirst call_first, 
     ProcessUsage second_before = usage_of(second_server);
     for (int i = 0; i < kDragCalls; ++i) {
         std::this_thread::sleep_for(kDragInterval);
-        if (i % 2 == 0) {
-            call_first();
-            call_second();
-        } else {
-            call_second();
-            call_first();
-        }
+        in_turn(static_cast<size_t>(i), call_first, call_second);
     }
     return {usage_of(first_server).cpu_ms - first_before.cpu_ms,
             usage_of(second_server).cpu_ms - second_before.cpu_ms};

@@ -51,6 +51,19 @@ inline Figures measure(size_t iterations, const std::function<void()> &call, siz
     return detail::figures_of(micros);
 }
 
+// Runs both, the first one first in even rounds and second in odd ones, so
+// that neither always comes after the other.
+template <typename First, typename Second>
+void in_turn(size_t round, First &&first, Second &&second) {
+    if (round % 2 == 0) {
+        first();
+        second();
+    } else {
+        second();
+        first();
+    }
+}
+
 // Two calls timed in alternating blocks, the first one first in even
 // blocks and second in odd ones, so that both see the same machine: a
 // virtual machine's speed drifts by a factor of two from one minute to the
@@ -72,13 +85,8 @@ inline std::pair<Figures, Figures> measure_side_by_side(size_t iterations, const
     };
     for (size_t block = 0; block < kBlocks; ++block) {
         size_t count = iterations * (block + 1) / kBlocks - iterations * block / kBlocks;
-        if (block % 2 == 0) {
-            take_block(first, first_micros, count);
-            take_block(second, second_micros, count);
-        } else {
-            take_block(second, second_micros, count);
-            take_block(first, first_micros, count);
-        }
+        in_turn(block, [&] { take_block(first, first_micros, count); },
+                [&] { take_block(second, second_micros, count); });
     }
     return {detail::figures_of(first_micros), detail::figures_of(second_micros)};
 }
