@@ -122,17 +122,18 @@ KnobValue value_of(const XPtrFeedbackState &feedback) {
     KnobValue value;
     value.numerator = feedback.accelNum;
     value.denominator = feedback.accelDenom;
+    value.feedback_id = feedback.id;
     return value;
 }
 
-void send_feedback(Display *display, XDevice *device, const XPtrFeedbackState &feedback, const KnobValue &value) {
+// Only the acceleration is in the mask: the threshold stays as it is.
+void send_feedback(Display *display, XDevice *device, int feedback_id, const KnobValue &value) {
     XPtrFeedbackControl control{};
     control.c_class = PtrFeedbackClass;
     control.length = sizeof control;
-    control.id = feedback.id;
+    control.id = feedback_id;
     control.accelNum = value.numerator;
     control.accelDenom = value.denominator;
-    control.threshold = feedback.threshold;  // not in the mask: kept
     XChangeFeedbackControl(display, device, DvAccelNum | DvAccelDenom, reinterpret_cast<XFeedbackControl *>(&control));
 }
 
@@ -149,7 +150,7 @@ bool write_feedback(Display *display, int id, const KnobValue &value) {
     if (!device.get()) return false;
     auto feedback = pointer_feedback(display, device.get());
     if (!feedback) return false;
-    send_feedback(display, device.get(), *feedback, value);
+    send_feedback(display, device.get(), feedback->id, value);
     return true;
 }
 
@@ -194,7 +195,7 @@ void update_feedback(Display *display, int id, const std::function<KnobValue(con
     if (!feedback || !no_errors_so_far()) return;
     update.before = value_of(*feedback);
     update.after = next(*update.before);
-    send_feedback(display, device.get(), *feedback, update.after);
+    send_feedback(display, device.get(), feedback->id, update.after);
 }
 
 void update_libinput(Display *display, int id, const std::function<KnobValue(const KnobValue &)> &next,
@@ -254,6 +255,19 @@ std::optional<KnobValue> read_knob(Display *display, const DeviceFacts &device) 
 bool write_knob(Display *display, const DeviceFacts &device, const KnobValue &value) {
     bool sent = false;
     if (device.knob == KnobKind::PtrFeedback) sent = write_feedback(display, device.id, value);
+    if (device.knob == KnobKind::Libinput) sent = write_libinput(display, device.id, value);
+    return round_trip_clean(display) && sent;
+}
+
+bool rewrite_knob(Display *display, const DeviceFacts &device, const KnobValue &value) {
+    bool sent = false;
+    if (device.knob == KnobKind::PtrFeedback) {
+        // The server finds the device by its id for this request; opening it
+        // would cost a round trip for nothing.
+        XDevice handle{static_cast<XID>(device.id), 0, nullptr};
+        send_feedback(display, &handle, value.feedback_id, value);
+        sent = true;
+    }
     if (device.knob == KnobKind::Libinput) sent = write_libinput(display, device.id, value);
     return round_trip_clean(display) && sent;
 }

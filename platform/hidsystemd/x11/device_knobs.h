@@ -24,6 +24,7 @@ const char *knob_name(KnobKind kind);
 struct KnobValue {
     int numerator = 0;     // PtrFeedback
     int denominator = 0;
+    int feedback_id = 0;   // which of the device's pointer feedbacks
     std::optional<float> speed;           // libinput Accel Speed
     std::vector<unsigned char> profiles;  // libinput Accel Profile Enabled
     bool operator==(const KnobValue &) const = default;
@@ -56,6 +57,11 @@ struct KnobUpdate {
 };
 KnobUpdate update_knob(_XDisplay *display, const DeviceFacts &device,
                        const std::function<KnobValue(const KnobValue &)> &next);
+
+// Writes a value made from one read or written before, without reading the
+// knob again: one round trip, for each step of a drag. False when the server
+// refused it.
+bool rewrite_knob(_XDisplay *display, const DeviceFacts &device, const KnobValue &value);
 
 // The knob value for a speed, starting from the current reading (so the
 // threshold and the profile array's size are kept).

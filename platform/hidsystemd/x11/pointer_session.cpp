@@ -49,7 +49,7 @@ void PointerSession::track(int id, const std::string &name, bool enabled, bool f
     if (fresh) device = Tracked{};
     device.facts = *facts;
     device.enabled = enabled;
-    apply(device);
+    apply(device, Basis::Reading);
 }
 
 std::optional<double> PointerSession::speed_for(const Tracked &device) const {
@@ -59,9 +59,13 @@ std::optional<double> PointerSession::speed_for(const Tracked &device) const {
     return speed_of(*fixed);
 }
 
-void PointerSession::apply(Tracked &device) {
+void PointerSession::apply(Tracked &device, Basis basis) {
     auto speed = speed_for(device);
     if (!speed || !device.enabled || device.facts.knob == KnobKind::NoKnob) return;
+    if (basis == Basis::LastWrite && device.written) {
+        rewrite(device, *speed);
+        return;
+    }
     KnobUpdate update = update_knob(display_, device.facts, [&](const KnobValue &current) {
         return value_for_speed(device.facts, current, *speed);
     });
@@ -79,9 +83,23 @@ void PointerSession::apply(Tracked &device) {
     device.applied = describe(device.facts, update.after);
 }
 
+// Each step of a drag is written without reading the knob back first: one
+// round trip instead of three. A change someone else made since the last
+// step is overridden all the same, as it would be after a reading.
+void PointerSession::rewrite(Tracked &device, double speed) {
+    KnobValue next = value_for_speed(device.facts, *device.written, speed);
+    if (!rewrite_knob(display_, device.facts, next)) {
+        last_error_ = "device " + std::to_string(device.facts.id) + ": the server refused the write: " +
+                      last_error_text();
+        return;
+    }
+    device.written = next;
+    device.applied = describe(device.facts, next);
+}
+
 void PointerSession::set_speeds(const hidsystem::SpeedPair &speeds) {
     speeds_ = speeds;
-    for (auto &[id, device] : devices_) apply(device);
+    for (auto &[id, device] : devices_) apply(device, Basis::LastWrite);
     XFlush(display_);
 }
 

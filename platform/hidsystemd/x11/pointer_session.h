@@ -41,7 +41,11 @@ private:
 
     void scan();
     void track(int id, const std::string &name, bool enabled, bool fresh);
-    void apply(Tracked &device);
+    // A device met afresh is read before it is written; the devices already
+    // written follow from the last write.
+    enum class Basis { Reading, LastWrite };
+    void apply(Tracked &device, Basis basis);
+    void rewrite(Tracked &device, double speed);
     std::optional<double> speed_for(const Tracked &device) const;
 
     _XDisplay *display_;
