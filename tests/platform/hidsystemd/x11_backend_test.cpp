@@ -103,6 +103,21 @@ TEST_F(X11BackendTest, ACleanExitPutsBackOnlyWhatStillHoldsItsValue) {
     EXPECT_EQ(mouse_feedback(), (Feedback{3, 1, 4}));
 }
 
+// Steps after the first are written from the last value written, without a
+// reading: a change made in between must not make the backend skip a step,
+// and the exit must still put back what was there before the first write.
+TEST_F(X11BackendTest, EveryStepLandsAfterSomeoneElsesChangeAndTheExitPutsBackTheFirstReading) {
+    start_service();
+    set("HIDMouseAcceleration", fixed(2.5));
+    ASSERT_TRUE(mouse_reaches({35, 10, 4}));
+    hidsystem_test::set_feedback(x_->connection(), mouse_, 3, 1);
+    set("HIDMouseAcceleration", fixed(2.5));  // the value written last, again
+    EXPECT_TRUE(mouse_reaches({35, 10, 4}));
+    set("HIDMouseAcceleration", fixed(1.5));
+    EXPECT_TRUE(mouse_reaches({25, 10, 4})) << "threshold kept";
+    EXPECT_EQ(service_->process().stop(SIGTERM), 0);
+    EXPECT_EQ(mouse_feedback(), kServerDefault);
+}
 TEST_F(X11BackendTest, StandInLibinputPropertiesTakeTheLibinputPathWithTheirArraySize) {
     auto *display = x_->connection();
     hidsystem_test::put_float_property(display, mouse_, "libinput Accel Speed", 0.25f);
