@@ -16,6 +16,7 @@
 #include "temp_home.h"
 
 #include <CFText.h>
+#include <CoreFoundation/CFTesting.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -63,6 +64,10 @@ struct ListedHome {
         : count(static_cast<int>(state.range(0))), ready(store_list_of(count)) {
         if (!ready) state.SkipWithError("cannot store the login items list");
     }
+    // The preference service keeps every file it read for the life of the
+    // process, which has one home; here each benchmark has its own, and the
+    // lists of those before it must not stay on the heap of those after.
+    ~ListedHome() { CFTestingForgetPreferenceCaches(); }
 };
 
 void finish(benchmark::State &state, int count) {
