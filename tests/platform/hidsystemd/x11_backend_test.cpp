@@ -118,6 +118,7 @@ TEST_F(X11BackendTest, EveryStepLandsAfterSomeoneElsesChangeAndTheExitPutsBackTh
     EXPECT_EQ(service_->process().stop(SIGTERM), 0);
     EXPECT_EQ(mouse_feedback(), kServerDefault);
 }
+
 TEST_F(X11BackendTest, StandInLibinputPropertiesTakeTheLibinputPathWithTheirArraySize) {
     auto *display = x_->connection();
     hidsystem_test::put_float_property(display, mouse_, "libinput Accel Speed", 0.25f);
