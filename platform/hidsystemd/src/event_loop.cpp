@@ -157,6 +157,9 @@ void EventLoop::forget_released_clients() {
             free_.push_back(client);
     }
     active_.resize(kept);
+    // With nobody connected there is no silence to time: the loop sleeps
+    // until somebody comes, not until the last client would have timed out.
+    if (active_.empty()) oldest_activity_ms_ = -1;
 }
 
 // While a client is mid-conversation, its next request is read straight

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +12,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "event_daemon.h"
 #include "raw_client.h"
@@ -155,6 +159,49 @@ TEST(DaemonLifecycle, AnotherUserIsKeptOutByTheModeAndByPeerCredentials) {
 
     RawClient owner(daemon.socket_path());
     EXPECT_EQ(owner.ask("HELLO"), "HIDSYSTEM/1 OK hidsystemd");
+}
+
+// The system call a process is blocked in and its arguments, as
+// /proc/PID/syscall shows them: empty while it runs, nullopt when the file
+// cannot be read.
+std::optional<std::vector<unsigned long long>> blocking_call(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
+    std::vector<unsigned long long> fields;
+    std::string field;
+    if (!(file >> field)) return std::nullopt;
+    do {
+        if (field == "running") return fields;
+        fields.push_back(std::stoull(field, nullptr, 0));
+    } while (file >> field);
+    return fields;
+}
+
+// Whether a process blocked in poll or ppoll waits with no timeout; nullopt
+// when it is in neither.
+std::optional<bool> waits_without_timeout(const std::vector<unsigned long long> &call) {
+    if (call.size() < 4) return std::nullopt;
+#ifdef SYS_poll
+    if (call[0] == SYS_poll) return static_cast<int>(call[3]) == -1;
+#endif
+    if (call[0] == SYS_ppoll) return call[3] == 0;
+    return std::nullopt;
+}
+
+TEST(DaemonLifecycle, OnceTheLastClientLeavesTheServiceSleepsUntilTheNextOneComes) {
+    EventDaemon daemon;
+    pid_t pid = daemon.process().pid();
+    if (!blocking_call(pid)) GTEST_SKIP() << "/proc/PID/syscall cannot be read here";
+    {
+        RawClient client(daemon.socket_path());
+        ASSERT_EQ(client.ask("HELLO"), "HIDSYSTEM/1 OK hidsystemd");
+    }
+    std::optional<bool> forever;
+    for (int attempt = 0; attempt < 500 && !forever; ++attempt) {
+        forever = waits_without_timeout(blocking_call(pid).value_or(std::vector<unsigned long long>{}));
+        if (!forever) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(forever.has_value()) << "the service never went back to waiting for clients";
+    EXPECT_TRUE(*forever) << "a timer left from the client that went away would wake it for nothing";
 }
 
 }  // namespace
