@@ -81,7 +81,7 @@ public:
 
 private:
     void append(std::string_view text);
-    std::array<char, kMaxLineLength> buffer_{};
+    std::array<char, kMaxLineLength> buffer_;  // only the first length_ bytes are ever read
     std::size_t length_ = 0;
     bool overflowed_ = false;
 };
