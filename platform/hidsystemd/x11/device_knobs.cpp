@@ -145,15 +145,6 @@ std::optional<KnobValue> read_feedback(Display *display, int id) {
     return value_of(*feedback);
 }
 
-bool write_feedback(Display *display, int id, const KnobValue &value) {
-    OpenDevice device(display, id);
-    if (!device.get()) return false;
-    auto feedback = pointer_feedback(display, device.get());
-    if (!feedback) return false;
-    send_feedback(display, device.get(), feedback->id, value);
-    return true;
-}
-
 std::optional<KnobValue> read_libinput(Display *display, int id) {
     KnobValue value;
     if (auto speed = get_property(display, id, kLibinputSpeed); speed && speed->format == 32 && speed->items >= 1) {
@@ -253,13 +244,6 @@ std::optional<KnobValue> read_knob(Display *display, const DeviceFacts &device) 
 }
 
 bool write_knob(Display *display, const DeviceFacts &device, const KnobValue &value) {
-    bool sent = false;
-    if (device.knob == KnobKind::PtrFeedback) sent = write_feedback(display, device.id, value);
-    if (device.knob == KnobKind::Libinput) sent = write_libinput(display, device.id, value);
-    return round_trip_clean(display) && sent;
-}
-
-bool rewrite_knob(Display *display, const DeviceFacts &device, const KnobValue &value) {
     bool sent = false;
     if (device.knob == KnobKind::PtrFeedback) {
         // The server finds the device by its id for this request; opening it

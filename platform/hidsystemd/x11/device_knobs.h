@@ -43,7 +43,9 @@ struct DeviceFacts {
 std::optional<DeviceFacts> inspect_device(_XDisplay *display, int id, const std::string &name);
 
 std::optional<KnobValue> read_knob(_XDisplay *display, const DeviceFacts &device);
-// Writes the knob; false when the server refused it.
+// Writes a value made from one read or written before, without reading the
+// knob again: one round trip, for each step of a drag. False when the server
+// refused it.
 bool write_knob(_XDisplay *display, const DeviceFacts &device, const KnobValue &value);
 
 // Reads the knob and writes what `next` makes of the reading, in one
@@ -57,11 +59,6 @@ struct KnobUpdate {
 };
 KnobUpdate update_knob(_XDisplay *display, const DeviceFacts &device,
                        const std::function<KnobValue(const KnobValue &)> &next);
-
-// Writes a value made from one read or written before, without reading the
-// knob again: one round trip, for each step of a drag. False when the server
-// refused it.
-bool rewrite_knob(_XDisplay *display, const DeviceFacts &device, const KnobValue &value);
 
 // The knob value for a speed, starting from the current reading (so the
 // threshold and the profile array's size are kept).

@@ -88,7 +88,7 @@ void PointerSession::apply(Tracked &device, Basis basis) {
 // step is overridden all the same, as it would be after a reading.
 void PointerSession::rewrite(Tracked &device, double speed) {
     KnobValue next = value_for_speed(device.facts, *device.written, speed);
-    if (!rewrite_knob(display_, device.facts, next)) {
+    if (!write_knob(display_, device.facts, next)) {
         last_error_ = "device " + std::to_string(device.facts.id) + ": the server refused the write: " +
                       last_error_text();
         return;
