@@ -166,6 +166,7 @@ bool BackendSupervisor::start() {
     fcntl(pair[0], F_SETFL, fcntl(pair[0], F_GETFL) | O_NONBLOCK);
     pid_ = pid;
     channel_fd_ = pair[0];
+    ++channel_generation_;
     status_.pid = pid;
     status_.state = "starting";
     status_.report = {};

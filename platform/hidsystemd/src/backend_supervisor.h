@@ -62,9 +62,12 @@ public:
     // An accepted SET. Only the two acceleration keys matter here.
     void offer(std::string_view key, const hidsystem::ParameterBytes &value);
 
-    // For the event loop: the channel to poll (-1 when none), what arrived
+    // For the event loop: the channel to watch (-1 when none), what arrived
     // on it, and the time until the next timer (-1: none).
     int fd() const { return channel_fd_; }
+    // Counts the channels opened: a restarted backend's channel may reuse
+    // the number of the one before, and this tells them apart.
+    std::uint64_t channel_generation() const { return channel_generation_; }
     void on_ready(short revents);
     int milliseconds_to_next_timer() const;
     void on_timer();
@@ -86,6 +89,7 @@ private:
     std::string helper_path_;
     BackendStatus status_;
     int channel_fd_ = -1;
+    std::uint64_t channel_generation_ = 0;
     pid_t pid_ = -1;
     hidsystem::SpeedPair wanted_;
     std::optional<double> last_good_mouse_, last_good_trackpad_;

@@ -1,5 +1,6 @@
 #include "client_slot.h"
 
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +17,8 @@ void ClientSlot::attach(int fd, long long now_ms) {
 }
 
 void ClientSlot::release() {
+    if (epoll_fd_ >= 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, fd_, nullptr);
+    epoll_fd_ = -1;
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
     closing_ = false;
@@ -23,6 +26,17 @@ void ClientSlot::release() {
     input_length_ = 0;
     output_length_ = 0;
     output_sent_ = 0;
+}
+
+bool ClientSlot::watch(int epoll_fd, std::uint32_t events) {
+    if (watched() && events == watched_events_) return true;
+    epoll_event interest{};
+    interest.events = events;
+    interest.data.ptr = this;
+    if (epoll_ctl(epoll_fd, watched() ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd_, &interest) != 0) return false;
+    epoll_fd_ = epoll_fd;
+    watched_events_ = events;
+    return true;
 }
 
 ClientSlot::Received ClientSlot::receive() {

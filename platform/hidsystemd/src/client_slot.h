@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -29,6 +30,13 @@ public:
     void touch(long long now_ms) { last_activity_ms_ = now_ms; }
     // Closes the socket and forgets everything buffered.
     void release();
+
+    // Keeps the socket in the loop's epoll set, waiting for `events`. The
+    // socket leaves the set before it is closed: a copy held elsewhere (a
+    // backend between its fork and its exec) would otherwise keep it there.
+    bool watch(int epoll_fd, std::uint32_t events);
+    bool watched() const { return epoll_fd_ >= 0; }
+    std::uint32_t watched_events() const { return watched_events_; }
 
     enum class Received { Something, Nothing, Failed };
     // Reads what the socket holds: Something (bytes, or the end of the
@@ -60,6 +68,8 @@ public:
 
 private:
     int fd_ = -1;
+    int epoll_fd_ = -1;  // the set the socket is in; -1: none
+    std::uint32_t watched_events_ = 0;
     long long last_activity_ms_ = 0;
     bool closing_ = false;
     bool finished_sending_ = false;

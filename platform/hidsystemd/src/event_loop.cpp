@@ -1,6 +1,8 @@
 #include "event_loop.h"
 
+#include <poll.h>
 #include <sched.h>
+#include <sys/epoll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -30,7 +32,11 @@ constexpr int kAcceptsPerRound = 64;
 // core takes tens of microseconds to wake. Once the client closes, the loop
 // sleeps at once.
 constexpr long long kAwakeNanoseconds = 200'000;
-// Direct reads of a client mid-conversation between two polls of every socket.
+// When calls come back to back, the loop stays awake this long after one
+// ends, for the next: a connection it finds at once costs the caller far
+// less than one that has to wake it. Paced calls, a drag's, find it asleep.
+constexpr long long kBetweenCallsNanoseconds = 50'000;
+// Direct reads of a client mid-conversation between two waits on every socket.
 constexpr int kDirectPassesPerPoll = 16;
 
 long long now_nanoseconds() {
@@ -54,12 +60,29 @@ void send_and_close(int fd, void (*make_reply)(hidsystem::Line &)) {
     close(fd);
 }
 
+// Tags of the sources that are not clients; a client's event carries its
+// slot's address, which is never this small.
+constexpr std::uint64_t kSignalTag = 1;
+constexpr std::uint64_t kListenerTag = 2;
+constexpr std::uint64_t kBackendTag = 3;
+
+static_assert(EPOLLIN == POLLIN && EPOLLOUT == POLLOUT && EPOLLERR == POLLERR && EPOLLHUP == POLLHUP,
+              "epoll's event bits are poll's");
+
+short poll_bits(std::uint32_t events) { return static_cast<short>(events & (EPOLLIN | EPOLLOUT | EPOLLERR | EPOLLHUP)); }
+
+bool add_tagged(int epoll_fd, int fd, std::uint32_t events, std::uint64_t tag) {
+    epoll_event interest{};
+    interest.events = events;
+    interest.data.u64 = tag;
+    return epoll_ctl(epoll_fd, EPOLL_CTL_ADD, fd, &interest) == 0;
+}
+
 }  // namespace
 
 EventLoop::EventLoop(int listen_fd, ServiceState &state)
     : listen_fd_(listen_fd), state_(state), clients_(kMaxClients) {
-    poll_fds_.reserve(kMaxClients + kFirstClientIndex);
-    poll_owners_.reserve(kMaxClients + kFirstClientIndex);
+    ready_.resize(kMaxClients + 3);
     active_.reserve(kMaxClients);
     free_.reserve(kMaxClients);
     // Handed out from the back: the first slot first.
@@ -67,23 +90,22 @@ EventLoop::EventLoop(int listen_fd, ServiceState &state)
 }
 
 EventLoop::~EventLoop() {
+    // The slots leave the set before it goes.
+    for (ClientSlot &client : clients_) client.release();
+    if (epoll_fd_ >= 0) close(epoll_fd_);
     if (signal_fd_ >= 0) close(signal_fd_);
 }
 
 bool EventLoop::run(hidsystem::ErrorText &error) {
-    signal_fd_ = open_shutdown_signal_fd();
-    if (signal_fd_ < 0) {
-        error.set("cannot watch for shutdown signals: %s", std::strerror(errno));
-        return false;
-    }
+    if (!watch_fixed_sources(error)) return false;
     for (;;) {
         bool awake = awake_until_ != 0 && now_nanoseconds() < awake_until_;
         if (awake && serve_conversation_directly()) continue;
-        prepare_poll();
+        update_interest(awake);
         int timeout = awake ? 0 : next_timeout();
-        int ready = poll(poll_fds_.data(), poll_fds_.size(), timeout);
+        int ready = epoll_wait(epoll_fd_, ready_.data(), static_cast<int>(ready_.size()), timeout);
         if (ready < 0 && errno != EINTR) {
-            error.set("poll failed: %s", std::strerror(errno));
+            error.set("epoll_wait failed: %s", std::strerror(errno));
             return false;
         }
         if (ready == 0 && awake) sched_yield();
@@ -94,25 +116,106 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
             forget_released_clients();
             continue;
         }
-        if (poll_fds_[0].revents && shutdown_requested()) break;
-        if (poll_fds_[kBackendIndex].revents) state_.backend.on_ready(poll_fds_[kBackendIndex].revents);
+        FixedSources sources = fixed_sources_ready(ready);
+        if (sources.signal && shutdown_requested()) break;
+        if (sources.backend) state_.backend.on_ready(sources.backend);
+        ClientSlot *still_talking = nullptr;
         bool served = false;
-        conversation_ = nullptr;
-        for (std::size_t i = kFirstClientIndex; i < poll_fds_.size(); ++i) {
-            if (!poll_fds_[i].revents) continue;
-            ClientSlot &client = *poll_owners_[i];
-            on_ready(client, poll_fds_[i].revents);
+        for (int i = 0; i < ready; ++i) {
+            if (ready_[i].data.u64 <= kBackendTag) continue;
+            ClientSlot &client = *static_cast<ClientSlot *>(ready_[i].data.ptr);
+            // Released earlier in this pass (fell silent too long, say).
+            if (!client.in_use()) continue;
+            on_ready(client, poll_bits(ready_[i].events));
             served = true;
-            if (client.in_use()) conversation_ = &client;
+            if (client.in_use()) still_talking = &client;
         }
-        if (served) stay_awake_after(conversation_ != nullptr);
+        // A pass that served nobody leaves the conversation where it was:
+        // that client is read directly and may not be in the set.
+        if (served) {
+            conversation_ = still_talking;
+            stay_awake_after(conversation_ != nullptr);
+        }
         forget_released_clients();
         // A client just admitted is about to send its next request.
-        if (poll_fds_[1].revents && accept_clients() > 0) stay_awake_after(true);
+        if (sources.listener && accept_clients() > 0) stay_awake_after(true);
     }
     for (ClientSlot *client : active_) client->release();
     state_.backend.shutdown();
     return true;
+}
+
+bool EventLoop::watch_fixed_sources(hidsystem::ErrorText &error) {
+    signal_fd_ = open_shutdown_signal_fd();
+    if (signal_fd_ < 0) {
+        error.set("cannot watch for shutdown signals: %s", std::strerror(errno));
+        return false;
+    }
+    epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
+    if (epoll_fd_ < 0 || !add_tagged(epoll_fd_, signal_fd_, EPOLLIN, kSignalTag) ||
+        !add_tagged(epoll_fd_, listen_fd_, EPOLLIN, kListenerTag)) {
+        error.set("cannot watch the sockets: %s", std::strerror(errno));
+        return false;
+    }
+    listener_watched_ = true;
+    return true;
+}
+
+// Brings the set up to date before a wait. A client is in it while it is
+// connected, with the events it wants now; the one in conversation is left
+// out while the loop is awake, as it is read directly then, and a short
+// call thus never costs the two system calls of joining and leaving.
+void EventLoop::update_interest(bool awake) {
+    watch_listener();
+    watch_backend();
+    for (ClientSlot *client : active_) {
+        if (awake && client == conversation_ && !client->watched() && client->wants_input()) continue;
+        std::uint32_t events = 0;
+        if (client->wants_input()) events |= EPOLLIN;
+        if (client->output_pending()) events |= EPOLLOUT;
+        // Only a full kernel table fails here; the client would never be
+        // heard from again, so it goes now.
+        if (!client->watch(epoll_fd_, events)) client->release();
+    }
+    forget_released_clients();
+}
+
+// A paused listener stays in the set with no events.
+void EventLoop::watch_listener() {
+    if (accept_paused_until_ && now_milliseconds() >= accept_paused_until_) accept_paused_until_ = 0;
+    bool wanted = accept_paused_until_ == 0;
+    if (wanted == listener_watched_) return;
+    epoll_event interest{};
+    interest.events = wanted ? static_cast<std::uint32_t>(EPOLLIN) : 0;
+    interest.data.u64 = kListenerTag;
+    if (epoll_ctl(epoll_fd_, EPOLL_CTL_MOD, listen_fd_, &interest) == 0) listener_watched_ = wanted;
+}
+
+// A backend's channel leaves the set by itself when the supervisor closes
+// it; a new one, even under the same number, is added.
+void EventLoop::watch_backend() {
+    int fd = state_.backend.fd();
+    std::uint64_t generation = state_.backend.channel_generation();
+    if (fd == watched_backend_fd_ && generation == watched_backend_generation_) return;
+    watched_backend_fd_ = -1;
+    watched_backend_generation_ = generation;
+    if (fd < 0) return;
+    if (add_tagged(epoll_fd_, fd, EPOLLIN, kBackendTag) || errno == EEXIST) watched_backend_fd_ = fd;
+}
+
+EventLoop::FixedSources EventLoop::fixed_sources_ready(int ready) const {
+    FixedSources sources;
+    for (int i = 0; i < ready; ++i) {
+        std::uint64_t tag = ready_[i].data.u64;
+        if (tag == kSignalTag) sources.signal = true;
+        if (tag == kListenerTag) sources.listener = true;
+        // Only what the channel watched now reports: one a timer of this
+        // pass ended, and perhaps replaced, has nothing more to say.
+        if (tag == kBackendTag && state_.backend.channel_generation() == watched_backend_generation_ &&
+            state_.backend.fd() == watched_backend_fd_)
+            sources.backend = poll_bits(ready_[i].events);
+    }
+    return sources;
 }
 
 int EventLoop::next_timeout() const {
@@ -157,14 +260,15 @@ void EventLoop::forget_released_clients() {
             free_.push_back(client);
     }
     active_.resize(kept);
+    if (conversation_ && !conversation_->in_use()) conversation_ = nullptr;
     // With nobody connected there is no silence to time: the loop sleeps
     // until somebody comes, not until the last client would have timed out.
     if (active_.empty()) oldest_activity_ms_ = -1;
 }
 
 // While a client is mid-conversation, its next request is read straight
-// from its socket: one system call where a poll over every socket and then
-// a read take two. Every few passes the loop polls all the same, so that a
+// from its socket: one system call where a wait on every socket and then
+// a read take two. Every few passes the loop waits on all the same, so that a
 // client that never stops talking cannot keep the others waiting.
 bool EventLoop::serve_conversation_directly() {
     ClientSlot *client = conversation_;
@@ -189,10 +293,17 @@ bool EventLoop::serve_conversation_directly() {
     return true;
 }
 
-// Awake while the conversation goes on; asleep as soon as no client that
-// was just served is still connected.
+// Awake while the conversation goes on. Once no client that was just
+// served is still connected, asleep at once, unless calls have been coming
+// back to back.
 void EventLoop::stay_awake_after(bool conversation_open) {
-    awake_until_ = conversation_open ? now_nanoseconds() + kAwakeNanoseconds : 0;
+    long long now = now_nanoseconds();
+    if (conversation_open) {
+        awake_until_ = now + kAwakeNanoseconds;
+        return;
+    }
+    awake_until_ = calls_back_to_back_ ? now + kBetweenCallsNanoseconds : 0;
+    last_call_ended_ = now;
 }
 
 bool EventLoop::shutdown_requested() {
@@ -200,30 +311,13 @@ bool EventLoop::shutdown_requested() {
     return read(signal_fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
 }
 
-void EventLoop::prepare_poll() {
-    poll_fds_.clear();
-    poll_owners_.clear();
-    if (accept_paused_until_ && now_milliseconds() >= accept_paused_until_) accept_paused_until_ = 0;
-    poll_fds_.push_back({signal_fd_, POLLIN, 0});
-    // A paused listener stays in the set with no events, so indexes hold.
-    poll_fds_.push_back({listen_fd_, static_cast<short>(accept_paused_until_ ? 0 : POLLIN), 0});
-    // A negative fd (no backend running) is skipped by poll.
-    poll_fds_.push_back({state_.backend.fd(), POLLIN, 0});
-    poll_owners_.assign(kFirstClientIndex, nullptr);
-    for (ClientSlot *client : active_) {
-        short events = 0;
-        if (client->wants_input()) events |= POLLIN;
-        if (client->output_pending()) events |= POLLOUT;
-        poll_fds_.push_back({client->fd(), events, 0});
-        poll_owners_.push_back(client);
-    }
-}
-
 int EventLoop::accept_clients() {
     int admitted = 0;
     for (int round = 0; round < kAcceptsPerRound; ++round) {
         int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
+            // Whether this call came within the wait after the last one.
+            if (active_.empty()) calls_back_to_back_ = now_nanoseconds() - last_call_ended_ <= kBetweenCallsNanoseconds;
             ClientSlot *client = admit(fd);
             if (!client) continue;
             ++admitted;

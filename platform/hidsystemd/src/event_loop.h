@@ -1,10 +1,12 @@
-// The daemon's one loop: poll over the shutdown signal, the listening
-// socket and every client, all non-blocking. A client that misbehaves gets
-// an error reply or is dropped; no client can stall or starve the others.
+// The daemon's one loop: epoll over the shutdown signal, the listening
+// socket, the backend's channel and every client, all non-blocking. A
+// client that misbehaves gets an error reply or is dropped; no client can
+// stall or starve the others.
 #pragma once
 
-#include <poll.h>
+#include <sys/epoll.h>
 
+#include <cstdint>
 #include <vector>
 
 #include <hidsystem/error_text.h>
@@ -27,15 +29,23 @@ public:
     bool run(hidsystem::ErrorText &error);
 
 private:
-    static constexpr std::size_t kBackendIndex = 2;
-    static constexpr std::size_t kFirstClientIndex = 3;
+    // What became ready besides the clients in one wait.
+    struct FixedSources {
+        bool signal = false;
+        bool listener = false;
+        short backend = 0;  // poll-style revents
+    };
 
-    void prepare_poll();
+    bool watch_fixed_sources(hidsystem::ErrorText &error);
+    void update_interest(bool awake);
+    void watch_listener();
+    void watch_backend();
+    FixedSources fixed_sources_ready(int ready) const;
     int next_timeout() const;
     void close_idle_clients();
     void forget_released_clients();
     void stay_awake_after(bool conversation_open);
-    // True when it took a pass of the loop without polling.
+    // True when it took a pass of the loop without waiting on every socket.
     bool serve_conversation_directly();
     // How many clients it took on.
     int accept_clients();
@@ -55,15 +65,23 @@ private:
     // what the connected clients cost, not what the table holds.
     std::vector<ClientSlot *> active_;
     std::vector<ClientSlot *> free_;
-    std::vector<pollfd> poll_fds_;
-    std::vector<ClientSlot *> poll_owners_;
+    int epoll_fd_ = -1;
+    std::vector<epoll_event> ready_;
     // Set when accept() ran out of descriptors; the listener rests until then.
     long long accept_paused_until_ = 0;
+    bool listener_watched_ = false;
+    // The backend channel in the set, by number and generation; -1: none.
+    int watched_backend_fd_ = -1;
+    std::uint64_t watched_backend_generation_ = 0;
     // While a client is mid-conversation the loop polls without sleeping
-    // until then (CLOCK_MONOTONIC ns); 0: sleep in poll.
+    // until then (CLOCK_MONOTONIC ns); 0: sleep in epoll_wait.
     long long awake_until_ = 0;
+    // When the last call ended (CLOCK_MONOTONIC ns), and whether the one
+    // after it came soon enough to be worth staying awake for the next.
+    long long last_call_ended_ = 0;
+    bool calls_back_to_back_ = false;
     // The client served last that is still connected, and how many passes
-    // may read it directly before the loop polls every socket again.
+    // may read it directly before the loop waits on every socket again.
     ClientSlot *conversation_ = nullptr;
     int direct_passes_left_ = 0;
     long long oldest_activity_ms_ = -1;  // of the clients connected; -1: none

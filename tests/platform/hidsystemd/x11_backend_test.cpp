@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "event_daemon.h"
@@ -41,6 +44,25 @@ protected:
     }
     bool backend_says(const std::string &text) const {
         return eventually([&] { return backend().find(text) != std::string::npos; });
+    }
+    int backend_pid() const {
+        std::string text = backend();
+        auto at = text.find("process: ");
+        return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 9);
+    }
+    // The backend's counters: speeds received from clients, pairs sent to
+    // the backend, pairs it reported applied.
+    struct Values {
+        unsigned long long received = 0, sent = 0, applied = 0;
+    };
+    std::optional<Values> values() const {
+        std::string text = backend();
+        auto at = text.find("values: ");
+        Values counted;
+        if (at == std::string::npos || std::sscanf(text.c_str() + at, "values: %llu received, %llu sent, %llu applied",
+                                                   &counted.received, &counted.sent, &counted.applied) != 3)
+            return std::nullopt;
+        return counted;
     }
     Feedback mouse_feedback() const { return hidsystem_test::feedback(x_->connection(), mouse_).value_or(Feedback{}); }
     bool mouse_reaches(Feedback wanted) const {
@@ -205,10 +227,8 @@ TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
     EXPECT_TRUE(mouse_reaches({20, 10, 4})) << backend();
 
     // A crash in the backend: the next value starts another.
-    std::string text = backend();
-    auto at = text.find("process: ");
-    ASSERT_NE(at, std::string::npos) << text;
-    int pid = std::stoi(text.substr(at + 9));
+    int pid = backend_pid();
+    ASSERT_GT(pid, 0) << backend();
     ASSERT_EQ(kill(pid, SIGSEGV), 0);
 #ifdef GLISSOR_SANITIZED
     // The sanitizer's own handler takes the signal and exits with a status.
@@ -218,6 +238,47 @@ TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
 #endif
     set("HIDMouseAcceleration", fixed(0.5));
     EXPECT_TRUE(mouse_reaches({15, 10, 4})) << backend();
+    // The service hears the new backend too, though its channel may have
+    // the number of the one before: what it applied is reported.
+    EXPECT_TRUE(backend_says("state: connected")) << backend();
+    EXPECT_TRUE(eventually([&] {
+        auto counted = values();
+        return counted && counted->applied == counted->sent;
+    })) << backend();
+}
+
+// A backend that dies holding a value is replaced in the same turn of the
+// service's loop. With the one client that set the values still connected,
+// the new channel takes the number of the old one: the service must still
+// hear it.
+TEST_F(X11BackendTest, ABackendThatDiesHoldingAValueIsReplacedAtOnceAndHeardFrom) {
+    start_service();
+    RawClient held(service_->socket_path());
+    auto set_held = [&](double speed) {
+        return held.ask("SET HIDMouseAcceleration " + hidsystem_test::hex_of(fixed(speed)));
+    };
+    ASSERT_EQ(set_held(2.5), "HIDSYSTEM/1 OK");
+    ASSERT_TRUE(mouse_reaches({35, 10, 4}));
+    int stuck = backend_pid();
+    ASSERT_GT(stuck, 0) << backend();
+    ASSERT_EQ(kill(stuck, SIGSTOP), 0);
+    ASSERT_EQ(set_held(1), "HIDSYSTEM/1 OK");
+    ASSERT_TRUE(eventually([&] {
+        auto counted = values();
+        return counted && counted->sent > counted->applied;
+    })) << backend();
+    ASSERT_EQ(kill(stuck, SIGKILL), 0);
+
+    EXPECT_TRUE(mouse_reaches({20, 10, 4})) << backend();
+    // Well within the time the service gives a backend to answer.
+    EXPECT_TRUE(eventually(
+        [&] {
+            auto counted = values();
+            return counted && counted->applied == counted->sent;
+        },
+        std::chrono::milliseconds(2000)))
+        << backend();
+    EXPECT_NE(backend_pid(), stuck);
 }
 
 TEST_F(X11BackendTest, AFloodOfSetsReachesTheServerCoalescedAndTheLastPairAlways) {
@@ -231,16 +292,11 @@ TEST_F(X11BackendTest, AFloodOfSetsReachesTheServerCoalescedAndTheLastPairAlways
     }
     ASSERT_EQ(client.ask("SET HIDMouseAcceleration " + hidsystem_test::hex_of(fixed(2.2))), "HIDSYSTEM/1 OK");
     EXPECT_TRUE(mouse_reaches({32, 10, 4})) << backend();
-    std::string text = backend();
-    unsigned long long received = 0, sent = 0, applied = 0;
-    auto at = text.find("values: ");
-    ASSERT_NE(at, std::string::npos) << text;
-    ASSERT_EQ(std::sscanf(text.c_str() + at, "values: %llu received, %llu sent, %llu applied", &received, &sent,
-                          &applied),
-              3);
-    EXPECT_EQ(received, 2u * kPairs + 1);
-    EXPECT_LT(sent, received) << "coalesced";
-    EXPECT_EQ(applied, sent) << "the last one applied";
+    auto counted = values();
+    ASSERT_TRUE(counted) << backend();
+    EXPECT_EQ(counted->received, 2u * kPairs + 1);
+    EXPECT_LT(counted->sent, counted->received) << "coalesced";
+    EXPECT_EQ(counted->applied, counted->sent) << "the last one applied";
 }
 
 }  // namespace
