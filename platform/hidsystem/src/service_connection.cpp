@@ -50,14 +50,16 @@ Exchange send_all(int fd, std::string_view data) {
 // A reply usually comes within tens of microseconds. Waking a thread that
 // sleeps costs about as much again when the service runs on another core,
 // so the first wait is spent awake, yielding to anything else that wants
-// this core (the service itself, on a one-core machine).
+// this core (the service itself, on a one-core machine). It yields before
+// each read: right after a request the reply cannot be there yet, and where
+// the service shares the core, it runs first and the read finds the reply.
 ssize_t receive_some(int fd, char *buffer, std::size_t size) {
     auto deadline = std::chrono::steady_clock::now() + kAwakeWait;
     for (;;) {
+        sched_yield();
         ssize_t got = recv(fd, buffer, size, MSG_DONTWAIT);
         if (got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return got;
         if (std::chrono::steady_clock::now() >= deadline) break;
-        sched_yield();
     }
     if (!wait_for(fd, POLLIN)) return -1;
     return recv(fd, buffer, size, MSG_DONTWAIT);
