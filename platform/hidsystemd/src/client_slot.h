@@ -36,7 +36,6 @@ public:
     // backend between its fork and its exec) would otherwise keep it there.
     bool watch(int epoll_fd, std::uint32_t events);
     bool watched() const { return epoll_fd_ >= 0; }
-    std::uint32_t watched_events() const { return watched_events_; }
 
     enum class Received { Something, Nothing, Failed };
     // Reads what the socket holds: Something (bytes, or the end of the
