@@ -65,6 +65,7 @@ void send_and_close(int fd, void (*make_reply)(hidsystem::Line &)) {
 constexpr std::uint64_t kSignalTag = 1;
 constexpr std::uint64_t kListenerTag = 2;
 constexpr std::uint64_t kBackendTag = 3;
+constexpr std::size_t kFixedSources = 3;
 
 static_assert(EPOLLIN == POLLIN && EPOLLOUT == POLLOUT && EPOLLERR == POLLERR && EPOLLHUP == POLLHUP,
               "epoll's event bits are poll's");
@@ -82,7 +83,7 @@ bool add_tagged(int epoll_fd, int fd, std::uint32_t events, std::uint64_t tag) {
 
 EventLoop::EventLoop(int listen_fd, ServiceState &state)
     : listen_fd_(listen_fd), state_(state), clients_(kMaxClients) {
-    ready_.resize(kMaxClients + 3);
+    ready_.resize(kMaxClients + kFixedSources);
     active_.reserve(kMaxClients);
     free_.reserve(kMaxClients);
     // Handed out from the back: the first slot first.
