@@ -6,6 +6,7 @@
 #include "allocation_counter.h"
 #include "baseline_server.h"
 #include "process_usage.h"
+#include "sleeping_echo.h"
 #include "timing.h"
 
 #include "MouseFix.h"
@@ -65,6 +66,12 @@ int measure_round(const char *label) {
     auto [fix, bare] = measure_side_by_side(5000, apply, floor_call);
     // A drag sends an action every few milliseconds: both sides sleep between.
     auto [paced, bare_paced] = measure_side_by_side(500, apply, floor_call, 10, kDragInterval);
+    SleepingEcho echo;
+    if (!echo.round_trip()) {
+        fprintf(stderr, "mouse_fix_bench: the sleeping echo does not answer\n");
+        return 1;
+    }
+    Figures wake_up = measure(500, [&] { echo.round_trip(); }, 10, kDragInterval);
     Figures spawn = measure(300, run_true, 10);
     printf("-- %s\n", label);
     report("setMouseFix, back to back", fix);
@@ -72,6 +79,7 @@ int measure_round(const char *label) {
     printf("%-48s %9.2fx (medians)\n", "setMouseFix / floor server", fix.median_us / bare.median_us);
     report("setMouseFix, one every 8 ms", paced);
     report("floor server, three exchanges, one every 8 ms", bare_paced);
+    report("one byte to a sleeping process, one every 8 ms", wake_up);
     report("start and wait for /bin/true", spawn);
     printf("%-48s %9.1fx (medians)\n", "process start / setMouseFix", spawn.median_us / fix.median_us);
     return 0;
