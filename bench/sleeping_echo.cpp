@@ -31,7 +31,12 @@ SleepingEcho::SleepingEcho() {
         return;
     }
     pid_ = fork();
-    if (pid_ == 0) echo(request[0], reply[1]);
+    if (pid_ == 0) {
+        // Without the other ends, it sees end of file when the benchmark goes.
+        close(request[1]);
+        close(reply[0]);
+        echo(request[0], reply[1]);
+    }
     close(request[0]);
     close(reply[1]);
     to_echo_ = request[1];
