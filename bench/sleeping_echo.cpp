@@ -39,15 +39,15 @@ SleepingEcho::SleepingEcho() {
     }
     close(request[0]);
     close(reply[1]);
+    if (pid_ < 0) {
+        close(request[1]);
+        close(reply[0]);
+        return;
+    }
     to_echo_ = request[1];
     from_echo_ = reply[0];
     // The caller waits awake, as a client of the service does.
     fcntl(from_echo_, F_SETFL, O_NONBLOCK);
-    if (pid_ < 0) {
-        close(to_echo_);
-        close(from_echo_);
-        to_echo_ = from_echo_ = -1;
-    }
 }
 
 SleepingEcho::~SleepingEcho() {
