@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
+#include <hidsystem/backend_kinds.h>
 #include <hidsystem/service_connection.h>
+#include <nlohmann/json.hpp>
 
 #include "value_format.h"
 
@@ -112,12 +114,19 @@ int run_ping(const hidsystem::SocketPath &path) {
 
 namespace {
 
+std::string_view writes_of(std::string_view kind) {
+    const hidsystem::BackendKind *row = hidsystem::find_backend_kind(kind);
+    return row ? row->writes : std::string_view();
+}
+
 void print_backend_state(const hidsystem::BackendState &state) {
     auto text = [](const std::string &value, const char *empty) { return value.empty() ? empty : value.c_str(); };
     std::printf("backend: %.*s\n", static_cast<int>(state.kind.size()), state.kind.data());
     std::printf("state: %.*s\n", static_cast<int>(state.state.size()), state.state.data());
     if (!state.reason.empty()) std::printf("chosen by: %s\n", state.reason.c_str());
     if (state.kind != "none") {
+        std::string_view writes = writes_of(state.kind);
+        if (!writes.empty()) std::printf("writes: %.*s\n", static_cast<int>(writes.size()), writes.data());
         std::printf("%s: %s\n", state.kind == "x11" ? "display" : "talks to", text(state.display, "(none)"));
         if (state.pid != 0) std::printf("process: %llu\n", static_cast<unsigned long long>(state.pid));
         std::printf("values: %llu received, %llu sent, %llu applied\n",
@@ -133,11 +142,36 @@ void print_backend_device(const hidsystem::BackendDevice &device) {
                 static_cast<int>(device.knob.size()), device.knob.data(), device.value.c_str(), device.name.c_str());
 }
 
+// The same facts for scripts and tests, one JSON object. Text the service
+// sent that is not UTF-8 is replaced rather than refused.
+nlohmann::json state_json(const hidsystem::BackendState &state) {
+    return {{"backend", std::string(state.kind)},
+            {"state", std::string(state.state)},
+            {"reason", state.reason},
+            {"writes", std::string(writes_of(state.kind))},
+            {"talks_to", state.display},
+            {"pid", state.pid},
+            {"received", state.received},
+            {"sent", state.sent},
+            {"applied", state.applied},
+            {"error", state.error},
+            {"devices", nlohmann::json::array()}};
+}
+
+nlohmann::json device_json(const hidsystem::BackendDevice &device) {
+    return {{"id", device.id},
+            {"class", std::string(device.device_class)},
+            {"knob", std::string(device.knob)},
+            {"value", device.value},
+            {"name", device.name}};
+}
+
 }  // namespace
 
-int run_backend(const hidsystem::SocketPath &path) {
+int run_backend(const hidsystem::SocketPath &path, Output output) {
     Session session(path);
     if (!session.connected()) return 1;
+    nlohmann::json whole;
     // Item 0 is the state, then one device a round trip until END.
     for (std::uint64_t item = 0;; ++item) {
         Line request, reply;
@@ -152,12 +186,17 @@ int run_backend(const hidsystem::SocketPath &path) {
             std::fprintf(stderr, "hidctl: backend: the service sent an unknown reply\n");
             return 1;
         }
-        if (at_end) return 0;
-        if (is_state)
+        if (at_end) break;
+        if (output == Output::Json)
+            is_state ? void(whole = state_json(state)) : whole["devices"].push_back(device_json(device));
+        else if (is_state)
             print_backend_state(state);
         else
             print_backend_device(device);
     }
+    if (output == Output::Json)
+        std::printf("%s\n", whole.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    return 0;
 }
 
 }  // namespace hidctl

@@ -11,6 +11,7 @@ namespace hidctl {
 int run_get(const hidsystem::SocketPath &path, std::string_view key);
 int run_log(const hidsystem::SocketPath &path);
 int run_ping(const hidsystem::SocketPath &path);
-int run_backend(const hidsystem::SocketPath &path);
+enum class Output { Text, Json };
+int run_backend(const hidsystem::SocketPath &path, Output output);
 
 }  // namespace hidctl

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char *kUsage = "usage: hidctl [--socket PATH] get KEY | log | ping | backend";
+constexpr const char *kUsage = "usage: hidctl [--socket PATH] get KEY | log | ping | backend [--json]";
 
 constexpr const char *kHelp =
     "usage: hidctl [OPTION]... COMMAND\n"
@@ -22,8 +22,10 @@ constexpr const char *kHelp =
     "  get KEY        print the value of parameter KEY on one line\n"
     "  log            print the accepted changes, oldest first: TIME KEY VALUE\n"
     "  ping           exit 0 when the service answers\n"
-    "  backend        print the desktop backend: its kind, state, display, last error,\n"
-    "                 and per device its id, class, knob, value last applied and name\n"
+    "  backend        print the desktop backend: its kind, why it was chosen, what it writes,\n"
+    "                 its state, what it talks to, its last error, and per device its id,\n"
+    "                 class, knob, value last applied and name\n"
+    "  backend --json the same as one JSON object, for scripts\n"
     "\n"
     "Options:\n"
     "  --socket PATH  talk to the service on PATH (else $HIDSYSTEM_SOCKET,\n"
@@ -77,7 +79,8 @@ int main(int argc, char **argv) {
     std::string_view command = argv[optind++];
     int wanted = arguments_of(command);
     if (wanted < 0) return usage("unknown command: ", argv[optind - 1]);
-    if (argc - optind != wanted) return usage("wrong number of arguments for ", argv[optind - 1]);
+    bool json = command == "backend" && argc - optind == 1 && std::strcmp(argv[optind], "--json") == 0;
+    if (argc - optind != wanted + (json ? 1 : 0)) return usage("wrong number of arguments for ", argv[optind - 1]);
     if (command == "get" && !hidsystem::is_valid_key(argv[optind])) {
         std::fprintf(stderr, "hidctl: %s is not a parameter key\n", argv[optind]);
         return 2;
@@ -91,6 +94,6 @@ int main(int argc, char **argv) {
     }
     if (command == "get") return hidctl::run_get(path, argv[optind]);
     if (command == "log") return hidctl::run_log(path);
-    if (command == "backend") return hidctl::run_backend(path);
+    if (command == "backend") return hidctl::run_backend(path, json ? hidctl::Output::Json : hidctl::Output::Text);
     return hidctl::run_ping(path);
 }

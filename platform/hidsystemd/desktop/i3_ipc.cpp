@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace hidsystemd_desktop {
+namespace hidsystemd_backend {
 
 namespace {
 
@@ -24,20 +24,16 @@ I3Ipc::~I3Ipc() {
     if (fd_ >= 0) close(fd_);
 }
 
-bool I3Ipc::connect(const std::string &path, std::string &error) {
+Status I3Ipc::connect(const std::string &path) {
     sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof address.sun_path) {
-        error = "the IPC socket path \"" + path + "\" does not fit a Unix socket address";
-        return false;
-    }
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return Failure("the IPC socket path \"" + path + "\" does not fit a Unix socket address");
     fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.data(), path.size());
-    if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        error = "cannot connect to the IPC socket " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        return Failure("cannot connect to the IPC socket " + path + ": " + std::strerror(errno));
+    return Status::success();
 }
 
 bool I3Ipc::send_all(const char *data, std::size_t size) {
@@ -66,33 +62,32 @@ bool I3Ipc::receive_all(char *data, std::size_t size) {
     return true;
 }
 
-std::optional<std::string> I3Ipc::request(std::uint32_t type, std::string_view payload, std::string &error) {
+Result<std::string> I3Ipc::request(std::uint32_t type, std::string_view payload) {
     char header[kHeaderSize];
     auto length = static_cast<std::uint32_t>(payload.size());
     std::memcpy(header, kMagic, sizeof kMagic);
     std::memcpy(header + sizeof kMagic, &length, sizeof length);
     std::memcpy(header + sizeof kMagic + sizeof length, &type, sizeof type);
-    if (fd_ < 0 || !send_all(header, sizeof header) || !send_all(payload.data(), payload.size())) {
-        error = "the IPC socket closed";
-        return std::nullopt;
-    }
-    if (!receive_all(header, sizeof header)) {
-        error = "no reply on the IPC socket within 2 s";
-        return std::nullopt;
-    }
-    std::uint32_t reply_length = 0, reply_type = 0;
-    std::memcpy(&reply_length, header + sizeof kMagic, sizeof reply_length);
-    std::memcpy(&reply_type, header + sizeof kMagic + sizeof reply_length, sizeof reply_type);
-    if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || reply_type != type || reply_length > kMaxReply) {
-        error = "the IPC socket answered something else";
-        return std::nullopt;
-    }
-    std::string reply(reply_length, '\0');
-    if (!receive_all(reply.data(), reply.size())) {
-        error = "the IPC reply was cut short";
-        return std::nullopt;
-    }
-    return reply;
+    if (fd_ < 0 || !send_all(header, sizeof header) || !send_all(payload.data(), payload.size()))
+        return Failure("the IPC socket closed");
+    auto reply = read_message();
+    if (!reply) return reply.failure();
+    if (reply->type != type) return Failure("the IPC socket answered something else");
+    return std::move(reply->payload);
 }
 
-}  // namespace hidsystemd_desktop
+Result<I3Message> I3Ipc::read_message() {
+    char header[kHeaderSize];
+    if (fd_ < 0 || !receive_all(header, sizeof header)) return Failure("no reply on the IPC socket within 2 s");
+    I3Message message;
+    std::uint32_t length = 0;
+    std::memcpy(&length, header + sizeof kMagic, sizeof length);
+    std::memcpy(&message.type, header + sizeof kMagic + sizeof length, sizeof message.type);
+    if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || length > kMaxReply)
+        return Failure("the IPC socket answered something else");
+    message.payload.assign(length, '\0');
+    if (!receive_all(message.payload.data(), message.payload.size())) return Failure("the IPC reply was cut short");
+    return message;
+}
+
+}  // namespace hidsystemd_backend

@@ -8,10 +8,21 @@
 #include <string>
 #include <string_view>
 
-namespace hidsystemd_desktop {
+#include <Result.h>
+
+namespace hidsystemd_backend {
 
 inline constexpr std::uint32_t kRunCommand = 0;
+inline constexpr std::uint32_t kSubscribe = 2;
 inline constexpr std::uint32_t kGetInputs = 100;
+// Events carry the high bit; sway announces a reload as a workspace event
+// whose "change" is "reload".
+inline constexpr std::uint32_t kWorkspaceEvent = 0x80000000u;
+
+struct I3Message {
+    std::uint32_t type = 0;
+    std::string payload;
+};
 
 class I3Ipc {
 public:
@@ -20,10 +31,13 @@ public:
     I3Ipc(const I3Ipc &) = delete;
     I3Ipc &operator=(const I3Ipc &) = delete;
 
-    bool connect(const std::string &path, std::string &error);
-    // The reply's payload; nullopt, with the reason, when the socket fails,
-    // stays silent for two seconds or answers with another type.
-    std::optional<std::string> request(std::uint32_t type, std::string_view payload, std::string &error);
+    Status connect(const std::string &path);
+    // The reply's payload; a failure when the socket fails, stays silent
+    // for two seconds or answers with another type.
+    Result<std::string> request(std::uint32_t type, std::string_view payload);
+    // The next whole message, a reply or an event; a failure when the
+    // socket fails, closes or stays silent for two seconds.
+    Result<I3Message> read_message();
     int fd() const { return fd_; }
 
 private:
@@ -33,4 +47,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace hidsystemd_desktop
+}  // namespace hidsystemd_backend

@@ -9,11 +9,11 @@
 
 #include <hidsystem/snapshot_path.h>
 
-#include "desktop_knobs.h"
 #include "glib_holders.h"
 #include "knob_snapshot.h"
+#include "knobs.h"
 
-namespace hidsystemd_desktop {
+namespace hidsystemd_backend {
 
 namespace {
 
@@ -34,7 +34,7 @@ struct Device {
 
 std::string device_path(const std::string &sys_name) { return std::string(kManagerPath) + "/" + sys_name; }
 
-class KdeKnobs final : public DesktopKnobs {
+class KdeKnobs final : public Knobs {
 public:
     KdeKnobs() : keeper_(hidsystem::snapshot_path("kde")) {}
     ~KdeKnobs() override {
@@ -44,13 +44,10 @@ public:
         if (closed_handler_) g_signal_handler_disconnect(bus_.get(), closed_handler_);
     }
 
-    bool connect(std::string &error) override {
+    Status connect() override {
         ErrorHolder failure;
         bus_.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, failure.out()));
-        if (!bus_) {
-            error = "no session bus: " + failure.message();
-            return false;
-        }
+        if (!bus_) return Failure("no session bus: " + failure.message());
         const char *address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
         bus_name_ = std::string("session bus ") + (address ? address : "");
         g_dbus_connection_set_exit_on_close(bus_.get(), FALSE);
@@ -61,7 +58,7 @@ public:
         watch_ = g_bus_watch_name_on_connection(bus_.get(), kService, G_BUS_NAME_WATCHER_FLAGS_NONE, on_appeared,
                                                 on_vanished, this, nullptr);
         scan();
-        return true;
+        return Status::success();
     }
 
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
@@ -90,7 +87,7 @@ public:
                                       sys_name + " " + device.name});
     }
 
-    int write_interval_ms() const override { return 100; }
+    std::chrono::milliseconds write_interval() const override { return std::chrono::milliseconds(100); }
 
 private:
     void subscribe(const char *signal, GDBusSignalCallback callback) {
@@ -171,11 +168,21 @@ private:
                                  G_VARIANT_TYPE("(a{sv})"));
         if (!all) return;
         VariantHolder properties(g_variant_get_child_value(all.get(), 0));
-        gboolean touchpad = FALSE, pointer = FALSE, supported = FALSE;
+        // A property of another type than KWin's is reported, never taken
+        // for false: the device would be skipped without a word.
+        bool touchpad = false, pointer = false, supported = false;
+        for (auto [key, value] : {std::pair{"touchpad", &touchpad}, std::pair{"pointer", &pointer},
+                                  std::pair{"supportsPointerAcceleration", &supported}}) {
+            VariantHolder found(g_variant_lookup_value(properties.get(), key, nullptr));
+            if (!found) continue;
+            if (!g_variant_is_of_type(found.get(), G_VARIANT_TYPE_BOOLEAN)) {
+                error_ = sys_name + ": KWin's " + key + " is a " + g_variant_get_type_string(found.get()) +
+                         ", not a boolean";
+                return;
+            }
+            *value = g_variant_get_boolean(found.get());
+        }
         const gchar *name = "";
-        g_variant_lookup(properties.get(), "touchpad", "b", &touchpad);
-        g_variant_lookup(properties.get(), "pointer", "b", &pointer);
-        g_variant_lookup(properties.get(), "supportsPointerAcceleration", "b", &supported);
         g_variant_lookup(properties.get(), "name", "&s", &name);
         if (!(touchpad || pointer) || !supported) return;
         Device &device = devices_[sys_name];
@@ -186,14 +193,14 @@ private:
     }
 
     void apply(Device &device) {
-        const auto &fixed = device.kind == hidsystem::PointerClass::Touchpad ? speeds_.trackpad : speeds_.mouse;
+        const auto &fixed = speeds_.fixed_for(device.kind);
         if (!fixed || fixed == device.last_fixed) return;
         auto current = read_setting(device.sys_name);
         if (!current) {
             error_ = device.sys_name + ": cannot read its acceleration";
             return;
         }
-        auto setting = hidsystem::libinput_for(device.kind, *fixed / 65536.0);
+        auto setting = hidsystem::libinput_for(device.kind, *speeds_.speed_for(device.kind));
         std::string profile = profile_name(setting.profile);
         keeper_.remember({device.sys_name, hidsystem::class_name(device.kind), current->first, current->second,
                           profile, setting.speed});
@@ -286,6 +293,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DesktopKnobs> make_kde_knobs() { return std::make_unique<KdeKnobs>(); }
+const KnobsRegistration kKde("kde", [] { return std::unique_ptr<Knobs>(std::make_unique<KdeKnobs>()); });
 
-}  // namespace hidsystemd_desktop
+}  // namespace hidsystemd_backend

@@ -1,7 +1,8 @@
 // sway: IPC over $SWAYSOCK. `input type:pointer ...` and `input
 // type:touchpad ...` apply to every device of the type, including those
 // that appear later; GET_INPUTS shows each device's current values. sway
-// keeps them only until it restarts, so no snapshot file is needed.
+// keeps them only until it restarts, so no snapshot file is needed; a
+// reload drops them, so they are sent again when sway announces one.
 #include <glib-unix.h>
 
 #include <array>
@@ -12,10 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "desktop_knobs.h"
 #include "i3_ipc.h"
+#include "knobs.h"
 
-namespace hidsystemd_desktop {
+namespace hidsystemd_backend {
 
 namespace {
 
@@ -55,6 +56,11 @@ std::string string_field(const Json &object, const char *key) {
     return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
+bool boolean_field(const Json &object, const char *key) {
+    auto found = object.find(key);
+    return found != object.end() && found->is_boolean() && found->get<bool>();
+}
+
 std::optional<InputDevice> parse_input(const Json &input) {
     if (!input.is_object()) return std::nullopt;
     auto kind = class_of_type(string_field(input, "type"));
@@ -76,7 +82,7 @@ std::string command_number(double speed) {
     return text;
 }
 
-class SwayKnobs final : public DesktopKnobs {
+class SwayKnobs final : public Knobs {
 public:
     SwayKnobs() {
         types_[0] = {hidsystem::PointerClass::Mouse, "type:pointer", {}, {}, {}};
@@ -84,37 +90,37 @@ public:
     }
     ~SwayKnobs() override {
         if (watch_) g_source_remove(watch_);
+        if (events_watch_) g_source_remove(events_watch_);
     }
 
-    bool connect(std::string &error) override {
+    Status connect() override {
         const char *path = g_getenv("SWAYSOCK");
         socket_path_ = path ? path : "";
-        if (!ipc_.connect(socket_path_, error)) return false;
-        if (!refresh(error)) return false;
-        // Nothing is subscribed, so anything readable is the end.
+        if (Status connected = ipc_.connect(socket_path_); !connected) return connected;
+        if (Status read = refresh(); !read) return read;
+        // Nothing is subscribed here, so anything readable is the end.
         watch_ = g_unix_fd_add(ipc_.fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), on_socket, this);
-        return true;
+        subscribe_to_reloads();
+        return Status::success();
     }
 
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
-        std::string failure;
-        if (!refresh(failure)) return lost(failure);
+        if (Status read = refresh(); !read) return lost(read.message());
         for (TypeState &type : types_) {
-            const auto &fixed = type.kind == hidsystem::PointerClass::Touchpad ? speeds.trackpad : speeds.mouse;
+            const auto &fixed = speeds.fixed_for(type.kind);
             if (!fixed || fixed == type.last_fixed) continue;
-            auto setting = hidsystem::libinput_for(type.kind, *fixed / 65536.0);
+            auto setting = hidsystem::libinput_for(type.kind, *speeds.speed_for(type.kind));
             if (!type.original) type.original = current_of(type.kind);
             Setting wanted{profile_name(setting.profile), setting.speed};
             if (!send_setting(type, wanted)) return;
             type.written = wanted;
             type.last_fixed = fixed;
         }
-        if (!refresh(failure)) lost(failure);
+        if (Status read = refresh(); !read) lost(read.message());
     }
 
     void restore() override {
-        std::string failure;
-        if (!refresh(failure)) return;
+        if (!refresh()) return;
         for (TypeState &type : types_)
             if (type.written && type.original && still_ours(type)) send_setting(type, *type.original);
     }
@@ -131,23 +137,59 @@ public:
         }
     }
 
-    // A command is no database write: the one APPLY in flight is pacing
-    // enough.
-    int write_interval_ms() const override { return 0; }
-
 private:
-    bool refresh(std::string &error) {
-        auto reply = ipc_.request(kGetInputs, "", error);
-        if (!reply) return false;
+    // Events come on a connection of their own, so that a reply is never
+    // mistaken for one. Without it everything works but a reload.
+    void subscribe_to_reloads() {
+        auto subscribed = events_.connect(socket_path_) ? events_.request(kSubscribe, R"(["workspace"])")
+                                                        : Result<std::string>(Failure("no second connection"));
+        Json answer = subscribed ? Json::parse(*subscribed, nullptr, false) : Json();
+        if (!answer.is_object() || !boolean_field(answer, "success")) {
+            error_ = "sway's events: " + (subscribed ? "the subscription was refused" : subscribed.message()) +
+                     "; settings are not sent again after a reload";
+            return;
+        }
+        events_watch_ = g_unix_fd_add(events_.fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                                      on_event, this);
+    }
+
+    static gboolean on_event(gint, GIOCondition, gpointer data) {
+        auto *self = static_cast<SwayKnobs *>(data);
+        auto message = self->events_.read_message();
+        if (!message) {
+            self->events_watch_ = 0;
+            self->lost("sway closed its IPC socket");
+            return G_SOURCE_REMOVE;
+        }
+        Json event = Json::parse(message->payload, nullptr, false);
+        if (message->type == kWorkspaceEvent && event.is_object() && string_field(event, "change") == "reload")
+            self->send_again();
+        return G_SOURCE_CONTINUE;
+    }
+
+    // A reload put the devices back to sway's configuration: what was
+    // written goes out again.
+    void send_again() {
+        for (TypeState &type : types_)
+            if (type.written && !send_setting(type, *type.written)) return;
+        if (Status read = refresh(); !read) return lost(read.message());
+        if (on_changed) on_changed();
+    }
+
+    // A reply that is no list of inputs is sway's mistake, not a lost
+    // socket: it is reported and the devices seen last stay.
+    Status refresh() {
+        auto reply = ipc_.request(kGetInputs, "");
+        if (!reply) return reply.failure();
         Json inputs = Json::parse(*reply, nullptr, false);
         if (!inputs.is_array()) {
             error_ = "GET_INPUTS answered no list";
-            return true;
+            return Status::success();
         }
         devices_.clear();
         for (const Json &input : inputs)
             if (auto device = parse_input(input)) devices_.push_back(std::move(*device));
-        return true;
+        return Status::success();
     }
 
     // What the type's devices have now: the first device that reports
@@ -180,16 +222,18 @@ private:
     }
 
     bool run(const std::string &command) {
-        std::string failure;
-        auto reply = ipc_.request(kRunCommand, command, failure);
+        auto reply = ipc_.request(kRunCommand, command);
         if (!reply) {
-            lost(failure);
+            lost(reply.message());
             return false;
         }
+        // Each result must be an object whose "success" is the boolean
+        // true; anything else, of whatever type, is a refusal.
         Json results = Json::parse(*reply, nullptr, false);
         bool ok = results.is_array() && !results.empty();
+        std::string failure;
         for (const Json &result : results)
-            if (!result.is_object() || !result.value("success", false)) {
+            if (!result.is_object() || !boolean_field(result, "success")) {
                 ok = false;
                 if (result.is_object()) failure = string_field(result, "error");
             }
@@ -209,8 +253,10 @@ private:
     }
 
     I3Ipc ipc_;
+    I3Ipc events_;
     std::string socket_path_;
     guint watch_ = 0;
+    guint events_watch_ = 0;
     std::array<TypeState, 2> types_;
     std::vector<InputDevice> devices_;
     std::string error_;
@@ -218,6 +264,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DesktopKnobs> make_sway_knobs() { return std::make_unique<SwayKnobs>(); }
+const KnobsRegistration kSway("sway", [] { return std::unique_ptr<Knobs>(std::make_unique<SwayKnobs>()); });
 
-}  // namespace hidsystemd_desktop
+}  // namespace hidsystemd_backend

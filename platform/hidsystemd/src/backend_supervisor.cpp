@@ -19,7 +19,7 @@
 #include <hidsystem/pointer_policy.h>
 #include <hidsystem/snapshot_path.h>
 
-extern char **environ;
+#include <Spawn/spawn.h>
 
 namespace hidsystemd {
 
@@ -37,31 +37,28 @@ constexpr auto kHealthyRun = 10s;
 constexpr int kRetriesForAnUnappliedValue = 4;
 
 // The backend programs live beside this one.
-std::string helper_beside_self(BackendKind kind) {
+std::string helper_beside_self(const hidsystem::BackendKind &kind) {
     char self[PATH_MAX] = {0};
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string path = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();
     std::size_t slash = path.rfind('/');
     return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) +
-           (kind == BackendKind::X11 ? "/hidsystemd-x11" : "/hidsystemd-desktop");
+           (kind.program == hidsystem::BackendProgram::X11 ? "/hidsystemd-x11" : "/hidsystemd-desktop");
 }
 
-bool is_persistent(BackendKind kind) { return kind == BackendKind::Gnome || kind == BackendKind::Kde; }
+bool is_x11(const BackendOptions &options) { return options.kind->program == hidsystem::BackendProgram::X11; }
+
+std::string variable(std::string_view name) {
+    const char *value = std::getenv(std::string(name).c_str());
+    return value ? value : "";
+}
 
 // What the backend talks to, until it says so itself.
 std::string initial_display(const BackendOptions &options) {
-    auto variable = [](const char *name) {
-        const char *value = std::getenv(name);
-        return std::string(value ? value : "");
-    };
-    switch (options.kind) {
-    case BackendKind::X11: return options.display.empty() ? variable("DISPLAY") : options.display;
-    case BackendKind::Gnome: return "GSettings";
-    case BackendKind::Kde: return "session bus " + variable("DBUS_SESSION_BUS_ADDRESS");
-    case BackendKind::Sway: return variable("SWAYSOCK");
-    case BackendKind::None: break;
-    }
-    return {};
+    if (is_x11(options) && !options.display.empty()) return options.display;
+    const hidsystem::BackendKind &kind = *options.kind;
+    std::string value = kind.talks_to_variable.empty() ? "" : variable(kind.talks_to_variable);
+    return std::string(kind.talks_to_label) + value;
 }
 
 std::int32_t fixed_of(double speed) { return static_cast<std::int32_t>(std::lround(speed * 65536.0)); }
@@ -75,37 +72,31 @@ std::string describe_end(int status) {
 
 // The environment for the backend: ours, with DISPLAY as chosen for X11.
 std::vector<std::string> backend_environment(const BackendOptions &options) {
-    std::vector<std::string> entries;
-    bool x11 = options.kind == BackendKind::X11;
-    for (char **entry = environ; *entry; ++entry)
-        if (!x11 || std::strncmp(*entry, "DISPLAY=", 8) != 0) entries.emplace_back(*entry);
-    if (!x11) return entries;
-    const char *inherited = std::getenv("DISPLAY");
-    entries.push_back("DISPLAY=" + (options.display.empty() ? std::string(inherited ? inherited : "") : options.display));
-    return entries;
+    if (!is_x11(options) || options.display.empty()) return spawn::environment_with({}, {});
+    return spawn::environment_with({}, {"DISPLAY=" + options.display});
 }
 
 }  // namespace
 
 BackendSupervisor::BackendSupervisor(const BackendOptions &options)
-    : options_(options), helper_path_(helper_beside_self(options.kind)) {
-    status_.kind = kind_name(options.kind);
+    : options_(options), helper_path_(helper_beside_self(*options.kind)) {
+    status_.kind = options.kind->name.data();
     status_.reason = options.reason;
-    status_.state = options.kind == BackendKind::None ? "off" : "idle";
+    status_.state = has_backend() ? "idle" : "off";
     status_.display = initial_display(options);
     if (mends_leftovers()) start();
 }
 
 bool BackendSupervisor::mends_leftovers() const {
-    if (!is_persistent(options_.kind)) return false;
-    std::string path = hidsystem::snapshot_path(kind_name(options_.kind));
+    if (!options_.kind->persistent) return false;
+    std::string path = hidsystem::snapshot_path(options_.kind->name);
     return !path.empty() && access(path.c_str(), F_OK) == 0;
 }
 
 BackendSupervisor::~BackendSupervisor() { shutdown(); }
 
 void BackendSupervisor::offer(std::string_view key, const hidsystem::ParameterBytes &value) {
-    if (options_.kind == BackendKind::None || value.size != sizeof(std::int32_t)) return;
+    if (!has_backend() || value.size != sizeof(std::int32_t)) return;
     std::int32_t fixed = 0;
     std::memcpy(&fixed, value.data.data(), sizeof fixed);
     if (key == kMouseKey) {
@@ -135,39 +126,24 @@ bool BackendSupervisor::start() {
         next_start_ = Clock::now() + back_off();
         return false;
     }
-    // Everything exec needs is made before fork: the child only calls
-    // async-signal-safe functions.
-    std::vector<std::string> environment = backend_environment(options_);
-    std::vector<char *> envp;
-    for (std::string &entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string channel = std::to_string(pair[1]);
-    std::string kind = kind_name(options_.kind);
-    char channel_option[] = "--channel";
-    char kind_option[] = "--kind";
-    std::vector<char *> argv = {helper_path_.data(), channel_option, channel.data()};
-    if (options_.kind != BackendKind::X11) argv.insert(argv.end(), {kind_option, kind.data()});
-    argv.push_back(nullptr);
-
-    pid_t pid = fork();
-    if (pid == 0) {
-        int flags = fcntl(pair[1], F_GETFD);
-        fcntl(pair[1], F_SETFD, flags & ~FD_CLOEXEC);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
+    spawn::Request request;
+    request.argv = {helper_path_, "--channel", std::to_string(pair[1])};
+    if (!is_x11(options_)) request.argv.insert(request.argv.end(), {"--kind", std::string(options_.kind->name)});
+    request.environment = backend_environment(options_);
+    request.inherit = {pair[1]};
+    Result<pid_t> pid = spawn::start(request);
     close(pair[1]);
-    if (pid < 0) {
+    if (!pid) {
         close(pair[0]);
-        status_.error = std::string("cannot start the backend: ") + std::strerror(errno);
+        status_.error = "cannot start the backend " + helper_path_ + ": " + pid.message();
         next_start_ = Clock::now() + back_off();
         return false;
     }
     fcntl(pair[0], F_SETFL, fcntl(pair[0], F_GETFL) | O_NONBLOCK);
-    pid_ = pid;
+    pid_ = *pid;
     channel_fd_ = pair[0];
     ++channel_generation_;
-    status_.pid = pid;
+    status_.pid = pid_;
     status_.state = "starting";
     status_.report = {};
     in_flight_.reset();
@@ -268,7 +244,7 @@ int BackendSupervisor::milliseconds_to_next_timer() const {
 void BackendSupervisor::on_timer() {
     auto now = Clock::now();
     if (pid_ > 0 && (in_flight_ || !reported_since_start_) && now - waiting_since_ >= kBackendAnswerLimit) {
-        std::string silent = options_.kind == BackendKind::X11 ? "the X display " + status_.display
+        std::string silent = is_x11(options_) ? "the X display " + status_.display
                                                                : std::string("the ") + status_.kind + " backend";
         child_ended(silent + " did not answer within " + std::to_string(kBackendAnswerLimit.count() / 1000) + " s");
         return;

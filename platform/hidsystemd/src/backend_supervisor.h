@@ -22,12 +22,12 @@
 #include <hidsystem/backend_channel.h>
 #include <hidsystem/protocol.h>
 
-#include "backend_choice.h"
+#include <hidsystem/backend_kinds.h>
 
 namespace hidsystemd {
 
 struct BackendOptions {
-    BackendKind kind = BackendKind::None;
+    const hidsystem::BackendKind *kind = &hidsystem::no_backend();
     bool automatic = false;  // --backend auto: kind and reason found at parse time
     std::string reason = "the default (no --backend given)";
     std::string display;  // empty: $DISPLAY
@@ -84,6 +84,7 @@ private:
     void child_ended(const std::string &why);
     std::chrono::milliseconds back_off() const;
     bool mends_leftovers() const;
+    bool has_backend() const { return options_.kind->program != hidsystem::BackendProgram::None; }
 
     BackendOptions options_;
     std::string helper_path_;

@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -23,32 +24,47 @@ constexpr option kLongOptions[] = {
 bool set_backend(const char *name, BackendOptions &backend, hidsystem::ErrorText &error) {
     backend.automatic = std::strcmp(name, "auto") == 0;
     if (backend.automatic) return true;
-    auto kind = kind_from_name(name);
+    const hidsystem::BackendKind *kind = hidsystem::find_backend_kind(name);
     if (!kind) {
-        error.set("--backend: %s is not a backend (auto, none, x11, gnome, kde or sway)", name);
+        error.set("--backend: %s is not a backend (auto, %s)", name, hidsystem::backend_kind_names().c_str());
         return false;
     }
-    backend.kind = *kind;
+    backend.kind = kind;
     backend.reason = std::string("--backend ") + name;
     return true;
 }
 
+std::string backend_kind_help() {
+    std::string text;
+    for (const hidsystem::BackendKind &kind : hidsystem::backend_kinds()) {
+        std::string name(kind.name);
+        name.resize(std::max<std::size_t>(name.size(), 8), ' ');
+        text += "                      " + name + std::string(kind.desktops) + ": " + std::string(kind.writes) + "\n";
+    }
+    return text;
+}
+
 }  // namespace
 
-const char *help_text() {
-    return "usage: hidsystemd [OPTION]...\n"
-           "The pointer-event service: holds the pointer acceleration parameters for one user,\n"
+std::string usage_text() {
+    std::string kinds;
+    for (const hidsystem::BackendKind &kind : hidsystem::backend_kinds()) kinds += "|" + std::string(kind.name);
+    return "usage: hidsystemd [--socket PATH] [--refuse KEY]... [--backend auto" + kinds + "] [--display NAME]";
+}
+
+std::string help_text() {
+    return usage_text() +
+           "\nThe pointer-event service: holds the pointer acceleration parameters for one user,\n"
            "on a Unix socket, and hands the speeds to a desktop backend that applies them.\n"
            "\n"
            "  --socket PATH     listen on PATH (else $HIDSYSTEM_SOCKET, $XDG_RUNTIME_DIR/hidsystem.sock,\n"
            "                    /tmp/hidsystem-UID/hidsystem.sock)\n"
            "  --refuse KEY      refuse every SET of KEY (repeatable; legacy-mouse-acceleration\n"
            "                    refuses the legacy call)\n"
-           "  --backend KIND    none (default): only record the values; x11: also apply them to\n"
-           "                    the pointers of an X server; gnome: to GSettings; kde: to KWin's\n"
-           "                    input devices; sway: through sway's IPC; auto: GNOME or KDE when\n"
-           "                    XDG_CURRENT_DESKTOP names one, else sway when SWAYSOCK is set,\n"
-           "                    else x11 when DISPLAY is set, else none\n"
+           "  --backend KIND    where the speeds go besides the service's own record (default: none):\n" +
+           backend_kind_help() +
+           "                    auto: the first of these, in this order, that the session's\n"
+           "                    environment names\n"
            "  --display NAME    the X display for the x11 backend (default: $DISPLAY)\n"
            "  --help            print this help and exit\n"
            "  --version         print the version and exit\n"
@@ -92,12 +108,12 @@ bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::Err
         error.set("unknown argument %s", argv[optind]);
         return false;
     }
-    if (display_given && options.backend.kind != BackendKind::X11 && !options.backend.automatic) {
+    if (display_given && options.backend.kind->program != hidsystem::BackendProgram::X11 && !options.backend.automatic) {
         error.set("--display needs --backend x11 or auto");
         return false;
     }
     if (options.backend.automatic) {
-        BackendChoice choice = choose_backend_from_environment();
+        hidsystem::BackendChoice choice = hidsystem::choose_backend(hidsystem::SessionFacts::from_environment());
         options.backend.kind = choice.kind;
         options.backend.reason = "--backend auto: " + choice.reason;
     }

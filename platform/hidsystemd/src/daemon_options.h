@@ -18,11 +18,10 @@ struct DaemonOptions {
     bool version = false;
 };
 
-inline constexpr const char *kUsage =
-    "usage: hidsystemd [--socket PATH] [--refuse KEY]... [--backend auto|none|x11|gnome|kde|sway] [--display NAME]";
-
+// The usage line, with the backend kinds of the table.
+std::string usage_text();
 // The --help text: the usage line and every option described.
-const char *help_text();
+std::string help_text();
 
 // False, with the reason, when the arguments are not understood.
 bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::ErrorText &error);

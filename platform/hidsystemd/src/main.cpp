@@ -24,17 +24,22 @@ int main(int argc, char **argv) {
     hidsystem::ErrorText error;
     hidsystemd::DaemonOptions options;
     if (!hidsystemd::parse_options(argc, argv, options, error)) {
-        std::fprintf(stderr, "hidsystemd: %s\n%s\n", error.c_str(), hidsystemd::kUsage);
+        std::fprintf(stderr, "hidsystemd: %s\n%s\n", error.c_str(), hidsystemd::usage_text().c_str());
         return 2;
     }
     if (options.help) {
-        std::fputs(hidsystemd::help_text(), stdout);
+        std::fputs(hidsystemd::help_text().c_str(), stdout);
         return 0;
     }
     if (options.version) {
         std::printf("hidsystemd %s\n", GLISSOR_VERSION);
         return 0;
     }
+    // Once, at start: a session where nothing can be applied is said so,
+    // not left to look like success.
+    if (options.backend.automatic && options.backend.kind == &hidsystem::no_backend())
+        std::fprintf(stderr, "hidsystemd: %s; the speeds are recorded and applied to nothing\n",
+                     options.backend.reason.c_str());
     if (!hidsystemd::block_shutdown_signals()) return fail("cannot block the shutdown signals");
 
     hidsystem::SocketPath path;

@@ -1,5 +1,7 @@
 #include "pointer_session.h"
 
+#include <algorithm>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
@@ -9,24 +11,22 @@ namespace hidsystemd_x11 {
 
 namespace {
 
-double speed_of(std::int32_t fixed) { return fixed / 65536.0; }
+constexpr const char *kXwaylandPrefix = "xwayland-";
 
 }  // namespace
 
-bool PointerSession::start(std::string &error) {
+Result<void> PointerSession::start() {
     int event = 0, error_base = 0;
     int major = 2, minor = 0;
     if (!XQueryExtension(display_, "XInputExtension", &xi_opcode_, &event, &error_base) ||
-        XIQueryVersion(display_, &major, &minor) != Success) {
-        error = "the X server has no XInput 2";
-        return false;
-    }
+        XIQueryVersion(display_, &major, &minor) != Success)
+        return Failure("the X server has no XInput 2");
     unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {0};
     XISetMask(mask, XI_HierarchyChanged);
     XIEventMask events{XIAllDevices, static_cast<int>(sizeof mask), mask};
     XISelectEvents(display_, DefaultRootWindow(display_), &events, 1);
     scan();
-    return true;
+    return Result<void>::success();
 }
 
 void PointerSession::scan() {
@@ -49,14 +49,18 @@ void PointerSession::track(int id, const std::string &name, bool enabled, bool f
     if (fresh) device = Tracked{};
     device.facts = *facts;
     device.enabled = enabled;
+    // Xwayland's devices: the compositor accelerates the real pointer, and
+    // Xwayland applies nothing it is sent. Never written, in any mode.
+    if (name.rfind(kXwaylandPrefix, 0) == 0) {
+        device.facts.knob = KnobKind::NoKnob;
+        device.applied = "not ours: the compositor owns the pointer";
+        return;
+    }
     apply(device, Basis::Reading);
 }
 
 std::optional<double> PointerSession::speed_for(const Tracked &device) const {
-    const auto &fixed =
-        device.facts.kind == hidsystem::PointerClass::Touchpad ? speeds_.trackpad : speeds_.mouse;
-    if (!fixed) return std::nullopt;
-    return speed_of(*fixed);
+    return speeds_.speed_for(device.facts.kind);
 }
 
 void PointerSession::apply(Tracked &device, Basis basis) {
@@ -146,6 +150,11 @@ hidsystem::BackendReport PointerSession::report(std::uint64_t applied_sequence) 
     report.state = "connected";
     report.display = DisplayString(display_);
     report.error = last_error_;
+    if (std::none_of(devices_.begin(), devices_.end(),
+                     [](const auto &entry) { return entry.second.facts.knob != KnobKind::NoKnob; }) &&
+        last_error_.empty())
+        report.error = devices_.empty() ? "no pointer device on this X server besides XTEST's: nothing is applied"
+                                        : "no pointer device here that the backend can drive: nothing is applied";
     for (const auto &[id, device] : devices_) {
         report.devices.push_back({id, hidsystem::class_name(device.facts.kind), knob_name(device.facts.knob),
                                   device.enabled ? device.applied : device.applied + " (disabled)",

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include <Result.h>
 #include <hidsystem/backend_channel.h>
 
 #include "device_knobs.h"
@@ -22,7 +23,7 @@ public:
     explicit PointerSession(_XDisplay *display) : display_(display) {}
 
     // Asks for hierarchy events and reads the devices present.
-    bool start(std::string &error);
+    Result<void> start();  // not Status: Xlib defines that name as a macro
     void set_speeds(const hidsystem::SpeedPair &speeds);
     // A device added, enabled or attached gets the current speeds at once.
     void on_event(_XEvent &event);

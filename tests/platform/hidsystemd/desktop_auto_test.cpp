@@ -1,5 +1,8 @@
-// --backend auto picks the backend from the session's environment, and
-// hidctl backend says which and why. Nothing is set, so no backend starts.
+// --backend auto in the service: hidctl backend says which kind and why,
+// and a session where nothing can be applied is said so, once, on stderr.
+// Nothing is set, so no backend starts.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,32 +11,47 @@
 
 namespace {
 
-struct Environment {
+struct Session {
     const char *current_desktop;
-    const char *sway_socket;
+    const char *session_type;
     const char *display;
     const char *backend;
     const char *why;
 };
 
-TEST(DesktopAuto, EachEnvironmentPicksItsBackendAndSaysWhy) {
+TEST(DesktopAuto, TheServiceShowsTheChoiceAndSaysOnceWhenNothingApplies) {
     glissor_test::TempHome home;  // no snapshot of a real session is read
     glissor_test::ScopedEnv state("XDG_STATE_HOME", home.home() + "/state");
-    for (const Environment &environment : {
-             Environment{"ubuntu:GNOME", "/run/sway.sock", ":0", "gnome", "XDG_CURRENT_DESKTOP=ubuntu:GNOME names GNOME"},
-             Environment{"KDE", "", ":0", "kde", "XDG_CURRENT_DESKTOP=KDE names KDE"},
-             Environment{"sway", "/run/sway.sock", ":0", "sway", "SWAYSOCK is set (/run/sway.sock)"},
-             Environment{"XFCE", "", ":9", "x11", "DISPLAY is set (:9)"},
-             Environment{"", "", "", "none", "no GNOME or KDE in XDG_CURRENT_DESKTOP, no SWAYSOCK, no DISPLAY"},
+    glissor_test::ScopedEnv sway("SWAYSOCK", "");
+    glissor_test::ScopedEnv wayland("WAYLAND_DISPLAY", "");
+    for (const Session &session : {
+             Session{"ubuntu:GNOME", "wayland", ":0", "gnome", "XDG_CURRENT_DESKTOP=ubuntu:GNOME names GNOME"},
+             Session{"XFCE", "x11", ":9", "x11", "DISPLAY is set (:9) and the session is not Wayland"},
+             Session{"Hyprland", "wayland", ":1", "none",
+                     "Wayland compositor Hyprland, which Glissor cannot drive: nothing is applied"},
          }) {
-        glissor_test::ScopedEnv desktop("XDG_CURRENT_DESKTOP", environment.current_desktop);
-        glissor_test::ScopedEnv sway("SWAYSOCK", environment.sway_socket);
-        glissor_test::ScopedEnv display("DISPLAY", environment.display);
-        hidsystem_test::DesktopService service({"--backend", "auto"});
-        std::string text = service.backend();
-        EXPECT_NE(text.find(std::string("backend: ") + environment.backend + "\n"), std::string::npos) << text;
-        EXPECT_NE(text.find(std::string("chosen by: --backend auto: ") + environment.why + "\n"), std::string::npos)
-            << text;
+        SCOPED_TRACE(session.current_desktop);
+        glissor_test::ScopedEnv desktop("XDG_CURRENT_DESKTOP", session.current_desktop);
+        glissor_test::ScopedEnv type("XDG_SESSION_TYPE", session.session_type);
+        glissor_test::ScopedEnv display("DISPLAY", session.display);
+        glissor_test::TempDir dir;
+        std::string errors = dir.path() + "/stderr";
+        glissor_test::BackgroundProcess service({"/bin/sh", "-c",
+                                                 "exec \"$0\" --socket \"$1\" --backend auto 2>\"$2\"",
+                                                 glissor_test::bin_path("hidsystemd"), dir.path() + "/s.sock", errors});
+        std::map<std::string, std::string> env{{"HIDSYSTEM_SOCKET", dir.path() + "/s.sock"}};
+        ASSERT_TRUE(hidsystem_test::eventually([&] { return hidsystem_test::backend_status(env).has_value(); }));
+        auto status = hidsystem_test::backend_status(env);
+        EXPECT_EQ(status->backend, session.backend);
+        EXPECT_EQ(status->reason, std::string("--backend auto: ") + session.why);
+        EXPECT_EQ(status->state, std::string(session.backend) == "none" ? "off" : "idle");
+        ASSERT_EQ(service.stop(SIGTERM), 0);
+        std::string said = glissor_test::read_file(errors);
+        if (std::string(session.backend) == "none")
+            EXPECT_EQ(said, std::string("hidsystemd: --backend auto: ") + session.why +
+                                "; the speeds are recorded and applied to nothing\n");
+        else
+            EXPECT_EQ(said, "");
     }
 }
 

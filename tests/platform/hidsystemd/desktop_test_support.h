@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "backend_status.h"
 #include "event_daemon.h"
 #include "private_x.h"
 #include "raw_client.h"
@@ -34,17 +35,13 @@ public:
     bool backend_says(const std::string &text, std::chrono::milliseconds limit = std::chrono::seconds(5)) const {
         return eventually([&] { return backend().find(text) != std::string::npos; }, limit);
     }
+    std::optional<BackendStatus> status() const { return backend_status(daemon_->env()); }
     // Until the backend reports the last pair it was sent as written.
     bool settled() const {
         return eventually(
             [&] {
-                std::string text = backend();
-                auto at = text.find("values: ");
-                unsigned long received = 0, sent = 0, applied = 0;
-                return at != std::string::npos &&
-                       std::sscanf(text.c_str() + at, "values: %lu received, %lu sent, %lu applied", &received,
-                                   &sent, &applied) == 3 &&
-                       sent > 0 && sent == applied;
+                auto now = status();
+                return now && now->sent > 0 && now->sent == now->applied;
             },
             std::chrono::seconds(10));
     }

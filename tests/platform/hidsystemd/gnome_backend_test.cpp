@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -105,7 +106,7 @@ TEST_F(GnomeBackendTest, AServiceThatCrashedPutsTheUserValuesBackAtItsNextStart)
     ASSERT_TRUE(glissor_test::file_exists(session_.snapshot_path("gnome")));
 
     // Both die without a word: nothing is put back yet.
-    int backend_process = hidsystem_test::backend_pid(backend());
+    int backend_process = hidsystem_test::backend_pid(service_->daemon().env());
     ASSERT_GT(backend_process, 0);
     kill(backend_process, SIGKILL);
     service_->daemon().process().stop(SIGKILL);
@@ -117,6 +118,47 @@ TEST_F(GnomeBackendTest, AServiceThatCrashedPutsTheUserValuesBackAtItsNextStart)
     EXPECT_TRUE(eventually([&] { return std::fabs(speed_of(kMouse) - 0.4) < 1e-9; }, std::chrono::seconds(10)));
     EXPECT_EQ(profile_of(kMouse), "'flat'");
     EXPECT_TRUE(eventually([&] { return !glissor_test::file_exists(session_.snapshot_path("gnome")); }));
+}
+
+// The service blocks SIGTERM and SIGINT for its own signal handling; the
+// backend it starts must not inherit that, or a signal meant for it (from
+// a session manager, say) would leave the user's values overwritten.
+TEST_F(GnomeBackendTest, ASignalToTheBackendPutsTheValuesBackAndEndsIt) {
+    gsettings({"set", kMouse, "speed", "0.4"});
+    start_service();
+    for (int signal_number : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal_number));
+        set("HIDMouseAcceleration", 2.5);
+        ASSERT_TRUE(settled()) << backend();
+        ASSERT_NEAR(speed_of(kMouse), 1.0, 1e-9);
+        int backend_process = hidsystem_test::backend_pid(service_->daemon().env());
+        ASSERT_GT(backend_process, 0);
+        ASSERT_EQ(kill(backend_process, signal_number), 0);
+        EXPECT_TRUE(eventually([&] { return std::fabs(speed_of(kMouse) - 0.4) < 1e-9; }, std::chrono::seconds(10)));
+        EXPECT_TRUE(eventually([&] { return hidsystem_test::backend_pid(service_->daemon().env()) != backend_process; }))
+            << "the backend ended";
+        EXPECT_FALSE(glissor_test::file_exists(session_.snapshot_path("gnome")));
+        // The next value starts a new backend (after a back-off that grows
+        // with each short-lived one).
+        set("HIDMouseAcceleration", 1.5);
+        EXPECT_TRUE(eventually([&] { return std::fabs(speed_of(kMouse) - 1.0 / 3.0) < 1e-9; }, std::chrono::seconds(10)))
+            << backend();
+    }
+}
+
+// SIGKILL leaves the service no word to say: the backend sees its channel
+// close and puts the values back all the same.
+TEST_F(GnomeBackendTest, AKilledServiceStillEndsItsBackendWhichPutsBack) {
+    gsettings({"set", kMouse, "speed", "0.4"});
+    start_service();
+    set("HIDMouseAcceleration", 2.5);
+    ASSERT_TRUE(settled()) << backend();
+    int backend_process = hidsystem_test::backend_pid(service_->daemon().env());
+    ASSERT_GT(backend_process, 0);
+    service_->daemon().process().stop(SIGKILL);
+    EXPECT_TRUE(eventually([&] { return !hidsystem_test::process_running(backend_process); }, std::chrono::seconds(10)));
+    EXPECT_NEAR(speed_of(kMouse), 0.4, 1e-9);
+    EXPECT_FALSE(glissor_test::file_exists(session_.snapshot_path("gnome")));
 }
 
 }  // namespace

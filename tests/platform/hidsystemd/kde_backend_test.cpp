@@ -113,7 +113,7 @@ TEST_F(KdeBackendTest, ACrashIsMendedAtTheNextStartWhereOurValueStillStandsAndAn
     kill(kwin_.pid(), SIGUSR1);
     ASSERT_TRUE(eventually([&] { return wrote("event9 pointerAcceleration -0.10000000000000001"); }));
     ASSERT_TRUE(service->settled());
-    int backend_process = hidsystem_test::backend_pid(service->backend());
+    int backend_process = hidsystem_test::backend_pid(service->daemon().env());
     ASSERT_GT(backend_process, 0);
     kill(backend_process, SIGKILL);
     service->daemon().process().stop(SIGKILL);

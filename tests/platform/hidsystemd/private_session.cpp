@@ -1,5 +1,7 @@
 #include "private_session.h"
 
+#include "backend_status.h"
+
 #include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -83,9 +85,15 @@ std::string test_program(const std::string &name) {
     return path.substr(0, path.rfind('/') + 1) + name;
 }
 
-int backend_pid(const std::string &hidctl_output) {
-    auto at = hidctl_output.find("process: ");
-    return at == std::string::npos ? 0 : std::atoi(hidctl_output.c_str() + at + 9);
+bool process_running(int pid) {
+    std::string stat = glissor_test::read_file("/proc/" + std::to_string(pid) + "/stat");
+    auto after_name = stat.rfind(") ");
+    return after_name != std::string::npos && stat.size() > after_name + 2 && stat[after_name + 2] != 'Z';
+}
+
+int backend_pid(const std::map<std::string, std::string> &env) {
+    auto status = backend_status(env);
+    return status ? status->pid : 0;
 }
 
 }  // namespace hidsystem_test

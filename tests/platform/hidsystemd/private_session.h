@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,10 @@ private:
 // A program the tests' build puts beside the test binary.
 std::string test_program(const std::string &name);
 
+// True while the process exists and has not ended (a zombie has).
+bool process_running(int pid);
+
 // The process id `hidctl backend` shows, or 0.
-int backend_pid(const std::string &hidctl_output);
+int backend_pid(const std::map<std::string, std::string> &env);
 
 }  // namespace hidsystem_test

@@ -106,9 +106,12 @@ bool receive_header(int fd, Header &header, std::size_t size) {
     return true;
 }
 
-std::string config_for(const std::string &dir) {
+std::string config_for(const std::string &dir, const std::string &mouse_name) {
     std::string text = kConfig;
     for (std::size_t at; (at = text.find("@DIR@")) != std::string::npos;) text.replace(at, 5, dir);
+    const std::string mouse = std::string("\"") + kInputtestMouse + "\"";
+    for (std::size_t at = 0; (at = text.find(mouse, at)) != std::string::npos; at += mouse_name.size() + 2)
+        text.replace(at, mouse.size(), "\"" + mouse_name + "\"");
     return text;
 }
 
@@ -147,7 +150,7 @@ bool InputFeeder::sync() {
     return send_all(fd_, &wait, sizeof wait) && receive_header(fd_, reply, sizeof(Header));
 }
 
-std::unique_ptr<PrivateXorg> PrivateXorg::start(std::string &why) {
+std::unique_ptr<PrivateXorg> PrivateXorg::start(std::string &why, const std::string &mouse_name) {
     if (access("/usr/lib/xorg/modules/input/inputtest_drv.so", R_OK) != 0 ||
         access("/usr/lib/xorg/modules/drivers/dummy_drv.so", R_OK) != 0) {
         why = "Xorg's dummy video or inputtest input driver is not installed";
@@ -155,7 +158,7 @@ std::unique_ptr<PrivateXorg> PrivateXorg::start(std::string &why) {
     }
     std::unique_ptr<PrivateXorg> xorg(new PrivateXorg());
     const std::string dir = xorg->dir_.path();
-    std::ofstream(dir + "/xorg.conf") << config_for(dir);
+    std::ofstream(dir + "/xorg.conf") << config_for(dir, mouse_name);
     std::string number_file = dir + "/display";
     xorg->server_ = glissor_test::BackgroundProcess(
         {"/bin/sh", "-c",

@@ -41,8 +41,9 @@ private:
 class PrivateXorg {
 public:
     // nullopt when Xorg or its drivers are missing or it does not start;
-    // `why` says which.
-    static std::unique_ptr<PrivateXorg> start(std::string &why);
+    // `why` says which. The mouse may take another name (the touchpad's
+    // keeps it a touchpad).
+    static std::unique_ptr<PrivateXorg> start(std::string &why, const std::string &mouse_name = kInputtestMouse);
     // Stops Xorg before closing the feeders: the driver spins on a closed
     // connection.
     ~PrivateXorg();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "desktop_test_support.h"
+#include "private_session.h"
 #include "sway_standin.h"
 
 namespace {
@@ -85,6 +86,46 @@ TEST_F(SwayBackendTest, AValueTakenButNotAppliedIsAppliedByTheNextBackend) {
     Commands all = sway->commands();
     EXPECT_EQ(Commands(all.begin() + 2, all.end()),
               (Commands{"input type:pointer accel_profile adaptive", "input type:pointer pointer_accel 1.000000"}));
+}
+
+// `swaymsg reload` drops runtime input settings; sway announces it, and the
+// backend sends what it had written again.
+TEST_F(SwayBackendTest, AReloadIsAnsweredWithTheSettingsAgain) {
+    auto sway = start_sway();
+    DesktopService service({"--backend", "sway"});
+    service.set("HIDMouseAcceleration", 0.0);
+    service.set("HIDTrackpadAcceleration", 2.0);
+    ASSERT_TRUE(eventually([&] { return sway->commands().size() == 4; })) << service.backend();
+    ASSERT_TRUE(service.settled());
+
+    sway->reload();
+    EXPECT_TRUE(eventually([&] { return sway->commands().size() == 8; })) << service.backend();
+    EXPECT_EQ(sway->input("1:1:Mouse")->profile, "flat");
+    EXPECT_EQ(sway->input("2:2:Pad")->speed, 0.5);
+    EXPECT_TRUE(service.backend_says("device 1: mouse, sway, flat 0.000, 1:1:Mouse")) << service.backend();
+}
+
+// A reply is data: of whatever shape, it is a refusal that the backend
+// reports, never a crash (the backend process would die at every value).
+TEST_F(SwayBackendTest, RepliesOfAnotherShapeAreReportedRefusals) {
+    auto sway = start_sway();
+    DesktopService service({"--backend", "sway"});
+    service.set("HIDMouseAcceleration", 0.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    int backend_process = hidsystem_test::backend_pid(service.daemon().env());
+    double speed = 1.0;
+    for (const char *reply : {R"([{"success": 1}])", R"("true")", R"([{"success": "yes"}])", "[]", "{", R"([null])"}) {
+        SCOPED_TRACE(reply);
+        sway->answer_commands_with(reply);
+        service.set("HIDMouseAcceleration", speed += 0.25);
+        ASSERT_TRUE(service.settled()) << service.backend();
+        auto status = service.status();
+        ASSERT_TRUE(status);
+        EXPECT_EQ(status->state, "connected");
+        EXPECT_NE(status->error.find("sway refused \"input type:pointer accel_profile adaptive\""), std::string::npos)
+            << status->error;
+        EXPECT_EQ(status->pid, backend_process) << "the backend died of the reply";
+    }
 }
 
 }  // namespace

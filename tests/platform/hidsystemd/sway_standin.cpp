@@ -18,7 +18,9 @@ namespace {
 
 constexpr std::size_t kHeader = 14;  // "i3-ipc", length, type
 constexpr unsigned kRunCommand = 0;
+constexpr unsigned kSubscribe = 2;
 constexpr unsigned kGetInputs = 100;
+constexpr unsigned kWorkspaceEvent = 0x80000000u;
 
 std::string frame(unsigned type, const std::string &payload) {
     std::string message = "i3-ipc";
@@ -32,7 +34,7 @@ std::string frame(unsigned type, const std::string &payload) {
 }  // namespace
 
 SwayStandin::SwayStandin(std::string path, std::vector<StandinInput> inputs)
-    : path_(std::move(path)), inputs_(std::move(inputs)) {
+    : path_(std::move(path)), inputs_(inputs), configured_(std::move(inputs)) {
     listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -78,13 +80,36 @@ void SwayStandin::set_input(const std::string &identifier, const std::string &pr
         }
 }
 
+void SwayStandin::answer_commands_with(std::string payload) {
+    std::lock_guard lock(mutex_);
+    command_reply_ = std::move(payload);
+}
+
+void SwayStandin::reload() {
+    std::unique_lock lock(mutex_);
+    ++reloads_wanted_;
+    [[maybe_unused]] ssize_t written = write(wake_[1], "r", 1);
+    reloaded_.wait(lock, [&] { return reloads_wanted_ == 0; });
+}
+
 void SwayStandin::serve() {
     std::map<int, std::string> clients;  // fd -> bytes not yet handled
     for (;;) {
         std::vector<pollfd> fds = {{wake_[0], POLLIN, 0}, {listen_fd_, POLLIN, 0}};
         for (const auto &[fd, buffer] : clients) fds.push_back({fd, POLLIN, 0});
         if (poll(fds.data(), fds.size(), -1) < 0) continue;
-        if (fds[0].revents) break;
+        if (fds[0].revents) {
+            char why = 'x';
+            [[maybe_unused]] ssize_t got = read(wake_[0], &why, 1);
+            if (why != 'r') break;
+            std::lock_guard lock(mutex_);
+            inputs_ = configured_;
+            std::string event = frame(kWorkspaceEvent, R"({"change":"reload","old":null,"current":null})");
+            for (int fd : subscribers_) [[maybe_unused]] ssize_t sent = send(fd, event.data(), event.size(), MSG_NOSIGNAL);
+            reloads_wanted_ = 0;
+            reloaded_.notify_all();
+            continue;
+        }
         if (fds[1].revents) {
             int client = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (client >= 0) clients[client];
@@ -92,6 +117,8 @@ void SwayStandin::serve() {
         for (std::size_t i = 2; i < fds.size(); ++i) {
             if (!fds[i].revents) continue;
             if (!answer(fds[i].fd, clients[fds[i].fd])) {
+                std::lock_guard lock(mutex_);
+                std::erase(subscribers_, fds[i].fd);
                 close(fds[i].fd);
                 clients.erase(fds[i].fd);
             }
@@ -113,6 +140,10 @@ bool SwayStandin::answer(int fd, std::string &buffer) {
         if (buffer.compare(0, 6, "i3-ipc") != 0) return false;
         if (buffer.size() < kHeader + length) break;
         if (type == kRunCommand && hang_up_.exchange(false)) return false;
+        if (type == kSubscribe) {
+            std::lock_guard lock(mutex_);
+            subscribers_.push_back(fd);
+        }
         std::string reply = frame(type, reply_to(type, buffer.substr(kHeader, length)));
         buffer.erase(0, kHeader + length);
         if (send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(reply.size())) return false;
@@ -133,8 +164,11 @@ std::string SwayStandin::reply_to(unsigned type, const std::string &payload) {
         }
         return inputs.dump();
     }
+    if (type == kSubscribe)
+        return payload == R"(["workspace"])" ? R"({"success":true})" : R"({"success":false})";
     if (type != kRunCommand) return R"([{"success":false,"error":"unknown message"}])";
     commands_.push_back(payload);
+    if (command_reply_) return *command_reply_;
     std::istringstream words(payload);
     std::string verb, selector, key, value;
     words >> verb >> selector >> key >> value;

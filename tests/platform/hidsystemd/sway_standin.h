@@ -1,11 +1,15 @@
 // A stand-in for sway's IPC socket, written from the i3-ipc framing and the
-// two messages the desktop backend sends: it records every RUN_COMMAND,
+// messages the desktop backend sends: it records every RUN_COMMAND,
 // applies `input type:TYPE accel_profile|pointer_accel VALUE` to its
-// devices of that type, and answers GET_INPUTS with them. Served by a
-// thread of the test.
+// devices of that type, answers GET_INPUTS with them, and takes SUBSCRIBE
+// to workspace events. A reload, as sway 1.7 does it (sway/commands/
+// reload.c), puts every device back to its configured values and then
+// sends subscribers a workspace event whose change is "reload". Served by
+// a thread of the test.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -38,6 +42,10 @@ public:
     // The next RUN_COMMAND closes its connection unanswered and unapplied,
     // as a sway that goes away in the middle of a change would.
     void hang_up_at_next_command() { hang_up_ = true; }
+    // From now on RUN_COMMAND gets this payload as its reply (unapplied).
+    void answer_commands_with(std::string payload);
+    // `swaymsg reload`; returns once the event is sent.
+    void reload();
 
 private:
     void serve();
@@ -49,7 +57,12 @@ private:
     int wake_[2] = {-1, -1};
     mutable std::mutex mutex_;
     std::vector<StandinInput> inputs_;
+    const std::vector<StandinInput> configured_;
     std::vector<std::string> commands_;
+    std::optional<std::string> command_reply_;
+    std::vector<int> subscribers_;
+    int reloads_wanted_ = 0;
+    std::condition_variable reloaded_;
     std::atomic<bool> hang_up_{false};
     std::thread thread_;
 };

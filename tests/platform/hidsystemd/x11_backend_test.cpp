@@ -11,6 +11,7 @@
 #include <string>
 
 #include "event_daemon.h"
+#include "backend_status.h"
 #include "private_x.h"
 #include "process.h"
 #include "raw_client.h"
@@ -46,24 +47,12 @@ protected:
         return eventually([&] { return backend().find(text) != std::string::npos; });
     }
     int backend_pid() const {
-        std::string text = backend();
-        auto at = text.find("process: ");
-        return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 9);
+        auto status = hidsystem_test::backend_status(service_->env());
+        return status ? status->pid : 0;
     }
     // The backend's counters: speeds received from clients, pairs sent to
     // the backend, pairs it reported applied.
-    struct Values {
-        unsigned long long received = 0, sent = 0, applied = 0;
-    };
-    std::optional<Values> values() const {
-        std::string text = backend();
-        auto at = text.find("values: ");
-        Values counted;
-        if (at == std::string::npos || std::sscanf(text.c_str() + at, "values: %llu received, %llu sent, %llu applied",
-                                                   &counted.received, &counted.sent, &counted.applied) != 3)
-            return std::nullopt;
-        return counted;
-    }
+    std::optional<hidsystem_test::BackendStatus> values() const { return hidsystem_test::backend_status(service_->env()); }
     Feedback mouse_feedback() const { return hidsystem_test::feedback(x_->connection(), mouse_).value_or(Feedback{}); }
     bool mouse_reaches(Feedback wanted) const {
         return eventually([&] { return mouse_feedback() == wanted; });
@@ -222,7 +211,10 @@ TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
 
     x_ = std::make_unique<PrivateXvfb>(number);
     mouse_ = hidsystem_test::device_id(x_->connection(), kMouse);
-    EXPECT_EQ(mouse_feedback(), kServerDefault);
+    // The new server starts from its defaults, unless one of the few
+    // retries for the value the last backend could not apply found it up.
+    Feedback fresh = mouse_feedback();
+    EXPECT_TRUE(fresh == kServerDefault || fresh == (Feedback{35, 10, 4})) << fresh.numerator << "/" << fresh.denominator;
     set("HIDMouseAcceleration", fixed(1));
     EXPECT_TRUE(mouse_reaches({20, 10, 4})) << backend();
 

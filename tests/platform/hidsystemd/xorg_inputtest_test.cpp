@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "backend_status.h"
 #include "event_daemon.h"
 #include "private_x.h"
 #include "private_xorg.h"
@@ -65,6 +66,37 @@ TEST(XorgInputtest, TheSpeedsChangeHowFarEachPointerTravels) {
     EXPECT_EQ(service.process().stop(SIGTERM), 0);
     EXPECT_EQ(feedback(mouse), server_default);
     EXPECT_EQ(feedback(touchpad), server_default);
+}
+
+// Under Wayland, Xwayland's devices carry the compositor's name and move
+// nothing the compositor does not: the x11 backend leaves them alone, in
+// any mode, and says so.
+TEST(XorgInputtest, XwaylandsDevicesAreNeverWritten) {
+    std::string why;
+    auto xorg = PrivateXorg::start(why, "xwayland-pointer:13");
+    if (!xorg) GTEST_SKIP() << why;
+    auto *display = xorg->connection();
+    int xwayland = hidsystem_test::device_id(display, "xwayland-pointer:13");
+    int touchpad = hidsystem_test::device_id(display, hidsystem_test::kInputtestTouchpad);
+    ASSERT_GT(xwayland, 0);
+    const Feedback before = hidsystem_test::feedback(display, xwayland).value_or(Feedback{});
+
+    glissor_test::EventDaemon service({}, {"--backend", "x11", "--display", xorg->display()});
+    hidsystem_test::RawClient client(service.socket_path());
+    ASSERT_EQ(client.ask(std::string("SET HIDMouseAcceleration ") + hidsystem_test::hex_of(fixed(0.0))),
+              "HIDSYSTEM/1 OK");
+    ASSERT_EQ(client.ask(std::string("SET HIDTrackpadAcceleration ") + hidsystem_test::hex_of(fixed(0.0))),
+              "HIDSYSTEM/1 OK");
+    // The touchpad is an ordinary device here: once it holds the value,
+    // the backend has been through every device.
+    ASSERT_TRUE(eventually([&] { return hidsystem_test::feedback(display, touchpad).value_or(Feedback{}).numerator == 10; }));
+    EXPECT_EQ(hidsystem_test::feedback(display, xwayland).value_or(Feedback{}), before);
+    auto status = hidsystem_test::backend_status(service.env());
+    ASSERT_TRUE(status);
+    auto shown = status->device("xwayland-pointer:13");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->knob, "none");
+    EXPECT_EQ(shown->value, "not ours: the compositor owns the pointer");
 }
 
 }  // namespace

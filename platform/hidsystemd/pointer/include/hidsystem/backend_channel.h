@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include <hidsystem/pointer_policy.h>
+
 namespace hidsystem {
 
 inline constexpr std::size_t kMaxChannelMessage = 16384;
@@ -26,6 +28,16 @@ struct SpeedPair {
     std::optional<std::int32_t> mouse;     // 16.16, decoded and clamped
     std::optional<std::int32_t> trackpad;
     bool operator==(const SpeedPair &) const = default;
+
+    // The 16.16 speed for a class of device, and the same as a factor;
+    // nullopt while no client has set one.
+    const std::optional<std::int32_t> &fixed_for(PointerClass kind) const {
+        return kind == PointerClass::Touchpad ? trackpad : mouse;
+    }
+    std::optional<double> speed_for(PointerClass kind) const {
+        const auto &fixed = fixed_for(kind);
+        return fixed ? std::optional<double>(*fixed / 65536.0) : std::nullopt;
+    }
 };
 
 struct ApplyMessage {

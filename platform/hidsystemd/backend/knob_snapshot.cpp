@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace hidsystemd_desktop {
+namespace hidsystemd_backend {
 
 namespace {
 
@@ -158,4 +158,4 @@ void SnapshotKeeper::forget_all() {
     if (!path_.empty()) unlink(path_.c_str());
 }
 
-}  // namespace hidsystemd_desktop
+}  // namespace hidsystemd_backend

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace hidsystemd_desktop {
+namespace hidsystemd_backend {
 
 struct ObjectUnref {
     void operator()(gpointer object) const { g_object_unref(object); }
@@ -33,4 +33,4 @@ private:
     GError *error_ = nullptr;
 };
 
-}  // namespace hidsystemd_desktop
+}  // namespace hidsystemd_backend

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace hidsystemd_desktop {
+namespace hidsystemd_backend {
 
 struct KnobRecord {
     std::string key;           // a schema id or a device's system name
@@ -64,4 +64,4 @@ private:
     std::string error_;
 };
 
-}  // namespace hidsystemd_desktop
+}  // namespace hidsystemd_backend

@@ -1,0 +1,126 @@
+#include <hidsystem/backend_kinds.h>
+
+#include <utility>
+
+namespace hidsystem {
+
+namespace {
+
+using Reason = std::optional<std::string>;
+
+std::string desktop_reason(const SessionFacts &facts, std::string_view name) {
+    return "XDG_CURRENT_DESKTOP=" + facts.value("XDG_CURRENT_DESKTOP") + " names " + std::string(name);
+}
+
+// The compositor of a Wayland session, by what it sets, for people. The
+// reason it goes into travels in at most 100 bytes: short words.
+std::string wayland_compositor(const SessionFacts &facts) {
+    constexpr std::pair<const char *, const char *> kMarks[] = {
+        {"HYPRLAND_INSTANCE_SIGNATURE", "Hyprland"}, {"NIRI_SOCKET", "niri"}, {"LABWC_PID", "labwc"},
+        {"WAYFIRE_CONFIG_FILE", "wayfire"},         {"SWAYSOCK", "sway"},
+    };
+    for (const auto &[variable, name] : kMarks)
+        if (facts.has(variable)) return name;
+    std::string desktops = facts.value("XDG_CURRENT_DESKTOP");
+    return desktops.empty() ? "unnamed" : desktops;
+}
+
+std::string set_reason(const SessionFacts &facts, std::string_view variable) {
+    return std::string(variable) + " is set (" + facts.value(variable) + ")";
+}
+
+// The desktops whose window manager applies GNOME's keys.
+Reason recognize_gnome(const SessionFacts &facts) {
+    for (std::string_view name : {"GNOME", "Budgie", "Pantheon", "Unity"})
+        if (facts.desktop_is(name)) return desktop_reason(facts, name);
+    return std::nullopt;
+}
+
+// KWin offers its input devices on the bus only under Wayland; LXQt on
+// Wayland may run on KWin too ("LXQt:kwin_wayland").
+Reason recognize_kde(const SessionFacts &facts) {
+    if (!facts.is_wayland()) return std::nullopt;
+    if (facts.desktop_is("KDE")) return desktop_reason(facts, "KDE") + " in a Wayland session";
+    if (facts.desktop_is("LXQt") && facts.desktop_is("kwin_wayland"))
+        return desktop_reason(facts, "LXQt on kwin_wayland");
+    return std::nullopt;
+}
+
+Reason recognize_cinnamon(const SessionFacts &facts) {
+    if (facts.desktop_is("X-Cinnamon")) return desktop_reason(facts, "X-Cinnamon");
+    return std::nullopt;
+}
+
+Reason recognize_mate(const SessionFacts &facts) {
+    if (facts.desktop_is("MATE")) return desktop_reason(facts, "MATE");
+    return std::nullopt;
+}
+
+Reason recognize_sway(const SessionFacts &facts) {
+    if (facts.has("SWAYSOCK")) return set_reason(facts, "SWAYSOCK");
+    return std::nullopt;
+}
+
+// Never in a Wayland session: Xwayland does not accelerate, the compositor
+// owns the pointer, and every compositor with Xwayland sets DISPLAY.
+Reason recognize_x11(const SessionFacts &facts) {
+    if (facts.is_wayland() || !facts.has("DISPLAY")) return std::nullopt;
+    return set_reason(facts, "DISPLAY") + " and the session is not Wayland";
+}
+
+Reason recognize_nothing(const SessionFacts &facts) {
+    if (facts.is_wayland())
+        return "Wayland compositor " + wayland_compositor(facts) + ", which Glissor cannot drive: nothing is applied";
+    return std::string("no desktop Glissor knows, no SWAYSOCK, no DISPLAY: nothing is applied");
+}
+
+constexpr BackendKind kKinds[] = {
+    {"gnome", BackendProgram::Desktop, true, recognize_gnome, "", "", "GNOME, Budgie, Pantheon, Unity",
+     "GSettings org.gnome.desktop.peripherals.mouse and .touchpad: speed, accel-profile", "across logins",
+     "gsettings reset org.gnome.desktop.peripherals.mouse speed (and accel-profile, and the same for .touchpad)"},
+    {"kde", BackendProgram::Desktop, true, recognize_kde, "session bus ", "DBUS_SESSION_BUS_ADDRESS",
+     "KDE Plasma on Wayland, LXQt on KWin",
+     "KWin's input devices on the session bus: pointerAcceleration, the flat or adaptive profile", "across logins",
+     "System Settings, Mouse and Touchpad"},
+    {"cinnamon", BackendProgram::Desktop, true, recognize_cinnamon, "", "", "Cinnamon",
+     "GSettings org.cinnamon.desktop.peripherals.mouse (speed, accel-profile) and .touchpad (speed)",
+     "across logins", "gsettings reset org.cinnamon.desktop.peripherals.mouse speed (and the others written)"},
+    {"mate", BackendProgram::Desktop, true, recognize_mate, "", "", "MATE",
+     "GSettings org.mate.peripherals-mouse and -touchpad: motion-acceleration = 1 + 4.5 (speed + 1), accel-profile",
+     "across logins", "gsettings reset org.mate.peripherals-mouse motion-acceleration (and the others written)"},
+    {"sway", BackendProgram::Desktop, false, recognize_sway, "", "SWAYSOCK", "sway",
+     "sway IPC: input type:pointer and type:touchpad accel_profile, pointer_accel; sent again after a reload",
+     "until sway restarts", "swaymsg reload"},
+    {"x11", BackendProgram::X11, false, recognize_x11, "", "DISPLAY", "any other X11 session",
+     "each X slave pointer's PtrFeedback or libinput Accel Speed and Accel Profile (never Xwayland's)",
+     "until the X server ends", "the values are put back when the service ends"},
+    {"none", BackendProgram::None, false, recognize_nothing, "", "", "any other Wayland compositor; no session",
+     "nothing: the service only records the values", "-", "-"},
+};
+
+}  // namespace
+
+std::span<const BackendKind> backend_kinds() { return kKinds; }
+
+const BackendKind *find_backend_kind(std::string_view name) {
+    for (const BackendKind &kind : kKinds)
+        if (kind.name == name) return &kind;
+    return nullptr;
+}
+
+const BackendKind &no_backend() { return kKinds[std::size(kKinds) - 1]; }
+
+std::string backend_kind_names() {
+    std::string names = std::string(no_backend().name);
+    for (const BackendKind &kind : kKinds)
+        if (&kind != &no_backend()) names += ", " + std::string(kind.name);
+    return names;
+}
+
+BackendChoice choose_backend(const SessionFacts &facts) {
+    for (const BackendKind &kind : kKinds)
+        if (auto reason = kind.recognize(facts)) return {&kind, *reason};
+    return {&no_backend(), "nothing recognised"};
+}
+
+}  // namespace hidsystem
