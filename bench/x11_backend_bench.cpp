@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "MouseFix.h"
+#include "backend_status.h"
 #include "event_daemon.h"
 #include "private_x.h"
 #include "process.h"
@@ -21,9 +22,10 @@ using Clock = std::chrono::steady_clock;
 int numerator_for(float speed) { return 10 + static_cast<int>(std::lround(10 * speed)); }
 
 std::string backend_values(const glissor_test::EventDaemon &daemon) {
-    auto out = glissor_test::run_process({glissor_test::bin_path("hidctl"), "backend"}, {.env = daemon.env()}).out;
-    auto at = out.find("values: ");
-    return at == std::string::npos ? out : out.substr(at, out.find('\n', at) - at);
+    auto status = hidsystem_test::backend_status(daemon.env());
+    if (!status) return "(hidctl backend did not answer)";
+    return "values: " + std::to_string(status->received) + " received, " + std::to_string(status->sent) + " sent, " +
+           std::to_string(status->applied) + " applied";
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ packages=(
     desktop-file-utils    # checking the installed desktop entries
     libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
+    cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.

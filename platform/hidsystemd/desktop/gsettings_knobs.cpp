@@ -141,15 +141,15 @@ private:
         const GSettingsClass &layout = entry.layout;
         std::string profile = profile_name(setting.profile);
         double speed = layout_.store_speed(setting.speed);
-        if (!keeper_.remembers(layout.schema_id)) {
-            keeper_.remember({layout.schema_id, hidsystem::class_name(layout.kind),
-                              entry.has_profile ? user_string(settings, kProfileKey) : std::nullopt,
-                              user_double(settings, layout.speed_key), profile, speed});
-        }
         if (!g_settings_is_writable(settings, layout.speed_key) ||
             (entry.has_profile && !g_settings_is_writable(settings, kProfileKey))) {
             error_ = std::string(layout.schema_id) + ": the store does not let this user change it (a locked key)";
             return;
+        }
+        if (!keeper_.remembers(layout.schema_id)) {
+            keeper_.remember({layout.schema_id, hidsystem::class_name(layout.kind),
+                              entry.has_profile ? user_string(settings, kProfileKey) : std::nullopt,
+                              user_double(settings, layout.speed_key), profile, speed});
         }
         // One change set: the store sees one write for both keys.
         g_settings_delay(settings);

@@ -12,12 +12,13 @@ namespace hidsystemd {
 
 namespace {
 
-enum Option { kSocket = 's', kRefuse = 'r', kBackend = 'b', kDisplay = 'd', kHelp = 'h', kVersion = 'V' };
+enum Option { kSocket = 's', kRefuse = 'r', kBackend = 'b', kDisplay = 'd', kHelp = 'h', kVersion = 'V', kList = 'L' };
 
 constexpr option kLongOptions[] = {
     {"socket", required_argument, nullptr, kSocket},   {"refuse", required_argument, nullptr, kRefuse},
     {"backend", required_argument, nullptr, kBackend}, {"display", required_argument, nullptr, kDisplay},
     {"help", no_argument, nullptr, kHelp},             {"version", no_argument, nullptr, kVersion},
+    {"list-backends", no_argument, nullptr, kList},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -66,12 +67,25 @@ std::string help_text() {
            "                    auto: the first of these, in this order, that the session's\n"
            "                    environment names\n"
            "  --display NAME    the X display for the x11 backend (default: $DISPLAY)\n"
+           "  --list-backends   print the backend kinds as a table (what each writes, how long it\n"
+           "                    lasts, how to undo it) and exit\n"
            "  --help            print this help and exit\n"
            "  --version         print the version and exit\n"
            "\n"
            "Runs in the foreground; SIGTERM or SIGINT end it cleanly, and the backend first puts\n"
            "back every pointer setting that still holds the value it wrote.\n"
            "Exit status: 0 after a clean end, 1 when it cannot start, 2 for bad arguments.\n";
+}
+
+std::string backends_table() {
+    std::string table = "| Desktop | `--backend` | What Glissor writes | Lasts | To undo by hand |\n"
+                        "|---|---|---|---|---|\n";
+    for (const hidsystem::BackendKind &kind : hidsystem::backend_kinds()) {
+        auto cell = [](std::string_view text) { return " " + std::string(text) + " |"; };
+        table += "|" + cell(kind.desktops) + cell("`" + std::string(kind.name) + "`") + cell(kind.writes) +
+                 cell(kind.lasts) + cell(kind.undo) + "\n";
+    }
+    return table;
 }
 
 bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::ErrorText &error) {
@@ -100,6 +114,7 @@ bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::Err
             break;
         case kHelp: options.help = true; break;
         case kVersion: options.version = true; break;
+        case kList: options.list_backends = true; break;
         case ':': error.set("%s needs a value", argv[previous]); return false;
         default: error.set("unknown argument %s", argv[previous]); return false;
         }

@@ -16,12 +16,16 @@ struct DaemonOptions {
     BackendOptions backend;
     bool help = false;
     bool version = false;
+    bool list_backends = false;
 };
 
 // The usage line, with the backend kinds of the table.
 std::string usage_text();
 // The --help text: the usage line and every option described.
 std::string help_text();
+// --list-backends: the table of kinds as a Markdown table, the one the
+// README shows.
+std::string backends_table();
 
 // False, with the reason, when the arguments are not understood.
 bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::ErrorText &error);

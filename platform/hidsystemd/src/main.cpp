@@ -31,6 +31,10 @@ int main(int argc, char **argv) {
         std::fputs(hidsystemd::help_text().c_str(), stdout);
         return 0;
     }
+    if (options.list_backends) {
+        std::fputs(hidsystemd::backends_table().c_str(), stdout);
+        return 0;
+    }
     if (options.version) {
         std::printf("hidsystemd %s\n", GLISSOR_VERSION);
         return 0;
