@@ -18,6 +18,7 @@ packages=(
     libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
     cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
+    sway                  # a real sway, headless, for the sway backend's tests
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.
