@@ -19,6 +19,7 @@ packages=(
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
     cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
     sway                  # a real sway, headless, for the sway backend's tests
+    xfconf xfce4-settings # a real xfconfd and xfsettingsd, for the Xfce backend's tests
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.

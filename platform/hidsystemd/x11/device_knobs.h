@@ -39,6 +39,13 @@ struct DeviceFacts {
     bool xtest = false;
 };
 
+// A device the backend drives, as others see it.
+struct PointerDevice {
+    std::string name;
+    hidsystem::PointerClass kind = hidsystem::PointerClass::Mouse;
+    KnobKind knob = KnobKind::NoKnob;
+};
+
 // Reads the device's type, properties and feedbacks; nullopt when it is gone.
 std::optional<DeviceFacts> inspect_device(_XDisplay *display, int id, const std::string &name);
 

@@ -144,6 +144,13 @@ void PointerSession::restore() {
     XSync(display_, False);
 }
 
+std::vector<PointerDevice> PointerSession::devices() const {
+    std::vector<PointerDevice> found;
+    for (const auto &[id, device] : devices_)
+        if (device.facts.knob != KnobKind::NoKnob) found.push_back({device.facts.name, device.facts.kind, device.facts.knob});
+    return found;
+}
+
 hidsystem::BackendReport PointerSession::report(std::uint64_t applied_sequence) const {
     hidsystem::BackendReport report;
     report.applied_sequence = applied_sequence;

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <Result.h>
 #include <hidsystem/backend_channel.h>
@@ -30,6 +31,8 @@ public:
     // Puts back every knob that still holds the value written here.
     void restore();
     hidsystem::BackendReport report(std::uint64_t applied_sequence) const;
+    // The devices the backend may drive (not XTEST's, not Xwayland's).
+    std::vector<PointerDevice> devices() const;
 
 private:
     struct Tracked {

@@ -72,6 +72,10 @@ void XPointers::set_speeds(const hidsystem::SpeedPair &speeds) {
     drain_events();
 }
 
+std::vector<PointerDevice> XPointers::devices() const {
+    return session_ ? session_->devices() : std::vector<PointerDevice>{};
+}
+
 void XPointers::restore() {
     if (session_) session_->restore();
 }

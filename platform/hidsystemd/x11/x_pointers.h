@@ -8,10 +8,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <Result.h>
 #include <glib.h>
 #include <hidsystem/backend_channel.h>
+
+#include "device_knobs.h"
 
 struct _XDisplay;
 
@@ -36,6 +39,8 @@ public:
     // Adds the devices; sets state, display and error when they are empty.
     void describe(hidsystem::BackendReport &report) const;
     const std::string &display_name() const { return display_name_; }
+    // The devices it drives now.
+    std::vector<PointerDevice> devices() const;
 
 private:
     static gboolean on_readable(gint fd, GIOCondition condition, gpointer data);

@@ -39,6 +39,8 @@ TEST(BackendKinds, EachDesktopGetsTheKindThatWritesWhatItReads) {
              Case{{{"XDG_CURRENT_DESKTOP", "sway"}, {"SWAYSOCK", "/run/s.sock"}, {"WAYLAND_DISPLAY", "wayland-1"},
                    {"DISPLAY", ":0"}},
                   "sway"},
+             Case{on_x11({{"XDG_CURRENT_DESKTOP", "XFCE"}}), "xfce"},
+             Case{{{"XDG_CURRENT_DESKTOP", "XFCE"}, {"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":0"}}, "none"},
              Case{on_x11({{"XDG_CURRENT_DESKTOP", "i3"}}), "x11"},
              Case{x11, "x11"},
              // Every compositor with Xwayland sets DISPLAY: never x11 there.

@@ -26,7 +26,7 @@ TEST(DesktopAuto, TheServiceShowsTheChoiceAndSaysOnceWhenNothingApplies) {
     glissor_test::ScopedEnv wayland("WAYLAND_DISPLAY", "");
     for (const Session &session : {
              Session{"ubuntu:GNOME", "wayland", ":0", "gnome", "XDG_CURRENT_DESKTOP=ubuntu:GNOME names GNOME"},
-             Session{"XFCE", "x11", ":9", "x11", "DISPLAY is set (:9) and the session is not Wayland"},
+             Session{"i3", "x11", ":9", "x11", "DISPLAY is set (:9) and the session is not Wayland"},
              Session{"Hyprland", "wayland", ":1", "none",
                      "Wayland compositor Hyprland, which Glissor cannot drive: nothing is applied"},
          }) {

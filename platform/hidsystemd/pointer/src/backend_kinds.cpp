@@ -56,6 +56,13 @@ Reason recognize_mate(const SessionFacts &facts) {
     return std::nullopt;
 }
 
+// Xfce on X11 only: on Wayland its compositor (labwc, wayfire) owns the
+// pointer and xfsettingsd's pointer settings do nothing.
+Reason recognize_xfce(const SessionFacts &facts) {
+    if (!facts.is_wayland() && facts.desktop_is("XFCE")) return desktop_reason(facts, "XFCE") + " on X11";
+    return std::nullopt;
+}
+
 Reason recognize_sway(const SessionFacts &facts) {
     if (facts.has("SWAYSOCK")) return set_reason(facts, "SWAYSOCK");
     return std::nullopt;
@@ -88,6 +95,9 @@ constexpr BackendKind kKinds[] = {
     {"mate", BackendProgram::Desktop, true, recognize_mate, "", "", "MATE",
      "GSettings org.mate.peripherals-mouse and -touchpad: motion-acceleration = 1 + 4.5 (speed + 1), accel-profile",
      "across logins", "gsettings reset org.mate.peripherals-mouse motion-acceleration (and the others written)"},
+    {"xfce", BackendProgram::Desktop, true, recognize_xfce, "", "", "Xfce on X11",
+     "xfconf channel pointers, /<device>/Acceleration per device; the X pointers live", "across logins",
+     "xfconf-query -c pointers -p /<device>/Acceleration -r"},
     {"sway", BackendProgram::Desktop, false, recognize_sway, "", "SWAYSOCK", "sway",
      "sway IPC: input type:pointer and type:touchpad accel_profile, pointer_accel; sent again after a reload",
      "until sway restarts", "swaymsg reload"},
