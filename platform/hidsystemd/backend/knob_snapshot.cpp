@@ -9,8 +9,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+
+#include <FileIO/durable_file.h>
 
 namespace hidsystemd_backend {
 
@@ -59,15 +60,6 @@ std::optional<KnobRecord> parse_record(const std::string &line) {
     return record;
 }
 
-// mkdir -p, private to the user.
-bool make_parents(const std::string &path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        std::string directory = path.substr(0, slash);
-        if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool still_written(const KnobRecord &record, const std::string &profile, double speed) {
@@ -102,13 +94,38 @@ std::optional<std::vector<KnobRecord>> parse_records(const std::string &text) {
     return records;
 }
 
+// A snapshot is a few lines; anything much larger is not one of ours.
+constexpr std::size_t kMaxSnapshotBytes = 1 << 20;
+
 std::vector<KnobRecord> SnapshotKeeper::leftovers() const {
     if (path_.empty()) return {};
-    std::ifstream file(path_);
-    if (!file) return {};
-    std::stringstream text;
-    text << file.rdbuf();
-    return parse_records(text.str()).value_or(std::vector<KnobRecord>{});
+    if (Status folder = usable_folder(); !folder) {
+        error_ = folder.message();
+        return {};
+    }
+    // Not following a link, not blocking on a FIFO, not reading a huge
+    // file whole: a file that is not plainly ours is reported and ignored.
+    auto file = fileio::read_whole_file(path_, kMaxSnapshotBytes);
+    if (!file) {
+        if (errno != ENOENT) error_ = "the snapshot " + path_ + " was not read: " + file.message();
+        return {};
+    }
+    return parse_records(file->bytes).value_or(std::vector<KnobRecord>{});
+}
+
+// The folder must be the user's alone: in a folder others may write, any
+// of them could plant or replace the snapshot and so choose what is "put
+// back" into the user's settings.
+Status SnapshotKeeper::usable_folder() const {
+    std::string folder = path_.substr(0, path_.rfind('/'));
+    if (Status made = fileio::make_directories(folder, 0700); !made)
+        return Failure("cannot make the folder " + folder + ": " + made.message());
+    if (Status owned = fileio::require_owned_folder(folder); !owned)
+        return Failure("the snapshot folder " + folder + ": " + owned.message());
+    struct stat status {};
+    if (stat(folder.c_str(), &status) != 0 || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return Failure("the snapshot folder " + folder + " may be written by others: not used");
+    return Status::success();
 }
 
 void SnapshotKeeper::remember(const KnobRecord &record) { records_.emplace(record.key, record); }
@@ -121,26 +138,20 @@ bool SnapshotKeeper::wrote(const std::string &key, const std::string &profile, d
     return save();
 }
 
-// A temporary file beside the real one, synced, then renamed over it: the
-// file is always either the old snapshot or the new one.
+// Replaced whole and durably, so the file is always either the old
+// snapshot or the new one.
 bool SnapshotKeeper::save() {
     if (path_.empty()) return true;
     std::vector<KnobRecord> all;
     for (const auto &[key, record] : records_) all.push_back(record);
-    std::string text = encode_records(all);
-    std::string temporary = path_ + ".new";
-    auto fail = [&](const char *what) {
-        error_ = "cannot " + std::string(what) + " the snapshot " + path_ + ": " + std::strerror(errno);
+    Status folder = usable_folder();
+    fileio::WriteOptions options;
+    options.folder = fileio::Folder::OwnedByMe;
+    auto written = folder ? fileio::write_file_durably(path_, encode_records(all), 0600, options)
+                          : Result<struct stat>(folder.failure());
+    if (!written) {
+        error_ = folder ? "cannot write the snapshot " + path_ + ": " + written.message() : folder.message();
         return false;
-    };
-    if (!make_parents(path_)) return fail("make the directory of");
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return fail("create");
-    bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
-    close(fd);
-    if (!written || rename(temporary.c_str(), path_.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return fail("write");
     }
     error_.clear();
     return true;

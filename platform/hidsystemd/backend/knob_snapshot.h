@@ -5,13 +5,16 @@
 //
 // File rule: a missing file means nothing is owed; a file that cannot be
 // read as a whole is treated as missing, so a damaged file never writes
-// garbage into the desktop's settings.
+// garbage into the desktop's settings. A FIFO, a link or a huge file at the
+// path, or a folder others may write, is reported (error()) and not used.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <Result.h>
 
 namespace hidsystemd_backend {
 
@@ -58,10 +61,11 @@ public:
 
 private:
     bool save();
+    Status usable_folder() const;
 
     std::string path_;
     std::map<std::string, KnobRecord> records_;
-    std::string error_;
+    mutable std::string error_;
 };
 
 }  // namespace hidsystemd_backend

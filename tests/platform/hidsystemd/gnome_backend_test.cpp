@@ -2,10 +2,13 @@
 // land in GSettings, a drag is coalesced, a clean exit puts back only what
 // still holds our value, and a crash is mended at the next start.
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -118,6 +121,40 @@ TEST_F(GnomeBackendTest, AServiceThatCrashedPutsTheUserValuesBackAtItsNextStart)
     EXPECT_TRUE(eventually([&] { return std::fabs(speed_of(kMouse) - 0.4) < 1e-9; }, std::chrono::seconds(10)));
     EXPECT_EQ(profile_of(kMouse), "'flat'");
     EXPECT_TRUE(eventually([&] { return !glissor_test::file_exists(session_.snapshot_path("gnome")); }));
+}
+
+// The snapshot file is the user's alone: what is at its path or in its
+// folder never blocks the backend, is never followed, and a folder others
+// may write is not used. The values are applied all the same.
+TEST_F(GnomeBackendTest, ASnapshotPathThatIsNotPlainlyOursNeitherBlocksNorIsFollowed) {
+    const std::string path = session_.snapshot_path("gnome");
+    const std::string folder = path.substr(0, path.rfind('/'));
+    std::filesystem::create_directories(folder);
+    chmod(folder.c_str(), 0700);
+    const std::string victim = session_.root() + "/victim.txt";
+    glissor_test::write_file(victim, "someone else's file\n");
+    // A link where a writer with a fixed temporary name would open it.
+    ASSERT_EQ(symlink(victim.c_str(), (path + ".new").c_str()), 0);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+
+    start_service();
+    set("HIDMouseAcceleration", 2.5);
+    ASSERT_TRUE(settled()) << backend();
+    EXPECT_NEAR(speed_of(kMouse), 1.0, 1e-9) << "applied, the FIFO notwithstanding";
+    EXPECT_EQ(glissor_test::read_file(victim), "someone else's file\n");
+    ASSERT_EQ(service_->daemon().process().stop(SIGTERM), 0);
+    service_.reset();
+
+    // A folder others may write: not used, and said.
+    unlink(path.c_str());
+    chmod(folder.c_str(), 0777);
+    start_service();
+    set("HIDMouseAcceleration", 1.5);
+    ASSERT_TRUE(settled()) << backend();
+    EXPECT_NEAR(speed_of(kMouse), 1.0 / 3.0, 1e-9);
+    EXPECT_TRUE(service_->backend_says("may be written by others")) << backend();
+    EXPECT_FALSE(glissor_test::file_exists(path));
+    EXPECT_EQ(glissor_test::read_file(victim), "someone else's file\n");
 }
 
 // The service blocks SIGTERM and SIGINT for its own signal handling; the

@@ -1,0 +1,41 @@
+// A KDE configuration file (KConfig's INI dialect) edited in place: only
+// the keys set change, every other line (groups, keys, comments, lines it
+// does not understand) is kept as it was, byte for byte. Groups are
+// `[Name]` lines; keys `Key=Value`; a key's localized or flagged forms
+// (`Key[de]=`, `Key[$i]=`) are other keys and left alone.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hidsystemd_backend {
+
+class KConfigText {
+public:
+    explicit KConfigText(std::string text);
+
+    std::optional<std::string> value(std::string_view group, std::string_view key) const;
+    // Sets the key, adding it at the end of its group, and the group at the
+    // end of the file, when missing.
+    void set(std::string_view group, std::string_view key, std::string_view value);
+    // Removes the key; a group left empty stays (KConfig does the same).
+    void remove(std::string_view group, std::string_view key);
+    std::string text() const;
+
+private:
+    // The index of the group's header line, or of its first key line.
+    std::optional<std::size_t> group_header(std::string_view group) const;
+    std::optional<std::size_t> key_line(std::string_view group, std::string_view key) const;
+    std::size_t group_end(std::size_t header) const;
+
+    std::vector<std::string> lines_;
+    bool ends_with_newline_ = true;
+};
+
+// "0.667" for a double as KConfig writes one; "true"/"false".
+std::string kconfig_number(double value);
+std::optional<double> kconfig_double(const std::optional<std::string> &text);
+
+}  // namespace hidsystemd_backend
