@@ -34,6 +34,7 @@ TEST(BackendKinds, EachDesktopGetsTheKindThatWritesWhatItReads) {
              Case{on_x11({{"XDG_CURRENT_DESKTOP", "Unity:Unity7:ubuntu"}}), "gnome"},
              Case{{{"XDG_CURRENT_DESKTOP", "KDE"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":1"}}, "kde"},
              Case{{{"XDG_CURRENT_DESKTOP", "LXQt:kwin_wayland"}, {"XDG_SESSION_TYPE", "wayland"}}, "kde"},
+             Case{on_x11({{"XDG_CURRENT_DESKTOP", "KDE"}, {"KDE_SESSION_VERSION", "5"}}), "kde-x11"},
              Case{on_x11({{"XDG_CURRENT_DESKTOP", "x-cinnamon"}}), "cinnamon"},
              Case{on_x11({{"XDG_CURRENT_DESKTOP", "MATE"}}), "mate"},
              Case{{{"XDG_CURRENT_DESKTOP", "sway"}, {"SWAYSOCK", "/run/s.sock"}, {"WAYLAND_DISPLAY", "wayland-1"},

@@ -46,6 +46,11 @@ Reason recognize_kde(const SessionFacts &facts) {
     return std::nullopt;
 }
 
+Reason recognize_kde_x11(const SessionFacts &facts) {
+    if (!facts.is_wayland() && facts.desktop_is("KDE")) return desktop_reason(facts, "KDE") + " on X11";
+    return std::nullopt;
+}
+
 Reason recognize_cinnamon(const SessionFacts &facts) {
     if (facts.desktop_is("X-Cinnamon")) return desktop_reason(facts, "X-Cinnamon");
     return std::nullopt;
@@ -89,6 +94,10 @@ constexpr BackendKind kKinds[] = {
      "KDE Plasma on Wayland, LXQt on KWin",
      "KWin's input devices on the session bus: pointerAcceleration, the flat or adaptive profile", "across logins",
      "System Settings, Mouse and Touchpad"},
+    {"kde-x11", BackendProgram::Desktop, true, recognize_kde_x11, "", "", "KDE Plasma on X11",
+     "kcminputrc [Mouse] XLbInptPointerAcceleration, XLbInptAccelProfileFlat; touchpadxlibinputrc per touchpad; "
+     "the X pointers live",
+     "across logins", "System Settings, Mouse and Touchpad"},
     {"cinnamon", BackendProgram::Desktop, true, recognize_cinnamon, "", "", "Cinnamon",
      "GSettings org.cinnamon.desktop.peripherals.mouse (speed, accel-profile) and .touchpad (speed)",
      "across logins", "gsettings reset org.cinnamon.desktop.peripherals.mouse speed (and the others written)"},

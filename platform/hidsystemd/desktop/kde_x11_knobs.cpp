@@ -1,0 +1,206 @@
+// KDE Plasma on X11: KWin offers no input devices on the bus there. Plasma
+// keeps the mouse in kcminputrc, group [Mouse], `XLbInptPointerAcceleration`
+// (libinput's speed) and `XLbInptAccelProfileFlat`, and each touchpad in
+// touchpadxlibinputrc, one group per device name, `pointerAcceleration`,
+// `pointerAccelerationProfileFlat` and `pointerAccelerationProfileAdaptive`
+// (plasma-desktop kcms/mouse/backends/x11 and kcms/touchpad/backends/x11).
+// kcminit writes these to every pointer whenever one appears and at each
+// login, so a live X write alone would be undone at the next hot-plug: both
+// files are written as Plasma's settings window writes them, and the X
+// devices live. The files persist: snapshot file.
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+
+#include <FileIO/durable_file.h>
+#include <hidsystem/snapshot_path.h>
+
+#include "kconfig_file.h"
+#include "knob_snapshot.h"
+#include "knobs.h"
+#include "x_pointers.h"
+
+namespace hidsystemd_backend {
+
+namespace {
+
+constexpr const char *kMouseFile = "kcminputrc";
+constexpr const char *kMouseGroup = "Mouse";
+constexpr const char *kTouchpadFile = "touchpadxlibinputrc";
+constexpr std::size_t kMaxConfigBytes = 4 << 20;
+
+std::string config_home() {
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return config;
+    const char *home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.config";
+}
+
+// Where one class of device keeps its setting: a file, a group, the keys.
+struct Place {
+    std::string file;
+    std::string group;
+    const char *speed_key;
+    const char *flat_key;
+    const char *adaptive_key;  // nullptr: the file has none
+    hidsystem::PointerClass kind;
+
+    // The snapshot's key: "kcminputrc [Mouse]".
+    std::string key() const { return file + " [" + group + "]"; }
+};
+
+Place mouse_place() {
+    return {kMouseFile, kMouseGroup, "XLbInptPointerAcceleration", "XLbInptAccelProfileFlat", nullptr,
+            hidsystem::PointerClass::Mouse};
+}
+
+Place touchpad_place(const std::string &device) {
+    return {kTouchpadFile, device, "pointerAcceleration", "pointerAccelerationProfileFlat",
+            "pointerAccelerationProfileAdaptive", hidsystem::PointerClass::Touchpad};
+}
+
+std::optional<Place> place_of(const KnobRecord &record) {
+    std::size_t open = record.key.find(" [");
+    if (open == std::string::npos || record.key.back() != ']') return std::nullopt;
+    std::string file = record.key.substr(0, open), group = record.key.substr(open + 2, record.key.size() - open - 3);
+    if (file == kMouseFile && group == kMouseGroup) return mouse_place();
+    if (file == kTouchpadFile) return touchpad_place(group);
+    return std::nullopt;
+}
+
+class KdeX11Knobs final : public Knobs {
+public:
+    KdeX11Knobs() : keeper_(hidsystem::snapshot_path("kde-x11")) {}
+
+    Status connect() override {
+        Result<void> live = pointers_.connect("", [this](const std::string &lost) { if (on_lost) on_lost(lost); },
+                                              [this] { device_changed(); });
+        if (!live) return live;
+        for (const KnobRecord &record : keeper_.leftovers())
+            if (auto place = place_of(record)) put_back(*place, record);
+        keeper_.forget_all();
+        return Status::success();
+    }
+
+    void set_speeds(const hidsystem::SpeedPair &speeds) override {
+        speeds_ = speeds;
+        pointers_.set_speeds(speeds);
+        write_files();
+    }
+
+    void restore() override {
+        for (const auto &[key, record] : keeper_.records())
+            if (auto place = place_of(record)) put_back(*place, record);
+        keeper_.forget_all();
+        pointers_.restore();
+    }
+
+    void describe(hidsystem::BackendReport &report) const override {
+        report.state = "connected";
+        report.display = config_home() + "/" + kMouseFile + " and " + kTouchpadFile + ", X display " +
+                         pointers_.display_name();
+        report.error = !keeper_.error().empty() ? keeper_.error() : error_;
+        int id = 1;
+        for (const auto &[key, written] : written_)
+            report.devices.push_back({id++, hidsystem::class_name(written.first), "kconfig", written.second, key});
+        pointers_.describe(report);
+    }
+
+    std::chrono::milliseconds write_interval() const override { return std::chrono::milliseconds(100); }
+
+private:
+    void device_changed() {
+        write_files();
+        if (on_changed) on_changed();
+    }
+
+    // The mouse group once, each touchpad the X server shows by its name.
+    void write_files() {
+        if (speeds_.mouse) write_place(mouse_place(), *speeds_.speed_for(hidsystem::PointerClass::Mouse));
+        if (!speeds_.trackpad) return;
+        for (const hidsystemd_x11::PointerDevice &device : pointers_.devices())
+            if (device.kind == hidsystem::PointerClass::Touchpad)
+                write_place(touchpad_place(device.name), *speeds_.speed_for(hidsystem::PointerClass::Touchpad));
+    }
+
+    void write_place(const Place &place, double speed) {
+        auto setting = hidsystem::libinput_for(place.kind, speed);
+        std::string profile = profile_name(setting.profile);
+        std::string text = describe_setting(profile, setting.speed);
+        if (auto found = written_.find(place.key()); found != written_.end() && found->second.second == text) return;
+        auto file = read_config(place.file);
+        if (!file) return;
+        if (!keeper_.remembers(place.key())) {
+            auto flat = file->value(place.group, place.flat_key);
+            std::optional<std::string> original_profile;
+            if (flat) original_profile = *flat == "true" ? "flat" : "adaptive";
+            keeper_.remember({place.key(), hidsystem::class_name(place.kind), original_profile,
+                              kconfig_double(file->value(place.group, place.speed_key)), profile, setting.speed});
+        }
+        bool flat = setting.profile == hidsystem::LibinputProfile::Flat;
+        file->set(place.group, place.speed_key, kconfig_number(setting.speed));
+        file->set(place.group, place.flat_key, flat ? "true" : "false");
+        if (place.adaptive_key) file->set(place.group, place.adaptive_key, flat ? "false" : "true");
+        if (!write_config(place.file, *file)) return;
+        keeper_.wrote(place.key(), profile, setting.speed);
+        written_[place.key()] = {place.kind, text};
+    }
+
+    // Only what still holds our value goes back; a key the user never had
+    // is removed again.
+    void put_back(const Place &place, const KnobRecord &record) {
+        auto file = read_config(place.file);
+        if (!file) return;
+        auto speed = kconfig_double(file->value(place.group, place.speed_key));
+        std::string profile = file->value(place.group, place.flat_key) == "true" ? "flat" : "adaptive";
+        if (!speed || !still_written(record, profile, *speed)) return;
+        if (record.original_speed)
+            file->set(place.group, place.speed_key, kconfig_number(*record.original_speed));
+        else
+            file->remove(place.group, place.speed_key);
+        if (record.original_profile) {
+            bool flat = *record.original_profile == "flat";
+            file->set(place.group, place.flat_key, flat ? "true" : "false");
+            if (place.adaptive_key) file->set(place.group, place.adaptive_key, flat ? "false" : "true");
+        } else {
+            file->remove(place.group, place.flat_key);
+            if (place.adaptive_key) file->remove(place.group, place.adaptive_key);
+        }
+        write_config(place.file, *file);
+    }
+
+    // A missing file is an empty one; one that cannot be read (a FIFO, a
+    // link, too large) is left alone and reported.
+    std::optional<KConfigText> read_config(const std::string &name) {
+        auto file = fileio::read_whole_file(config_home() + "/" + name, kMaxConfigBytes);
+        if (file) return KConfigText(std::move(file->bytes));
+        if (errno == ENOENT) return KConfigText("");
+        error_ = config_home() + "/" + name + ": " + file.message();
+        return std::nullopt;
+    }
+
+    bool write_config(const std::string &name, const KConfigText &file) {
+        std::string path = config_home() + "/" + name;
+        if (Status made = fileio::make_directories(config_home(), 0700); !made) {
+            error_ = config_home() + ": " + made.message();
+            return false;
+        }
+        auto written = fileio::write_file_durably(path, file.text(), 0600);
+        if (!written) error_ = path + ": " + written.message();
+        return written.ok();
+    }
+
+    hidsystemd_x11::XPointers pointers_;
+    SnapshotKeeper keeper_;
+    hidsystem::SpeedPair speeds_;
+    // By place: the class and what was written there, for reports.
+    std::map<std::string, std::pair<hidsystem::PointerClass, std::string>> written_;
+    std::string error_;
+};
+
+}  // namespace
+
+const KnobsRegistration kKdeX11Knobs("kde-x11", [] { return std::unique_ptr<Knobs>(std::make_unique<KdeX11Knobs>()); });
+
+}  // namespace hidsystemd_backend
