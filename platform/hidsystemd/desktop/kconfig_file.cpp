@@ -3,7 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
+#include <cstdlib>
 #include <sstream>
+
+#include <FileIO/durable_file.h>
 
 namespace hidsystemd_backend {
 
@@ -95,6 +99,34 @@ std::string KConfigText::text() const {
         if (i + 1 < lines_.size() || ends_with_newline_) text += '\n';
     }
     return text;
+}
+
+std::string config_home() {
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return config;
+    const char *home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.config";
+}
+
+namespace {
+
+constexpr std::size_t kMaxConfigBytes = 4 << 20;
+
+}  // namespace
+
+Result<KConfigText> load_config_text(const std::string &path) {
+    auto file = fileio::read_whole_file(path, kMaxConfigBytes);
+    if (file) return KConfigText(std::move(file->bytes));
+    if (errno == ENOENT) return KConfigText("");
+    return Failure(path + ": " + file.message());
+}
+
+Status save_config_text(const std::string &path, const KConfigText &text) {
+    std::string folder = path.substr(0, path.rfind('/'));
+    if (Status made = fileio::make_directories(folder, 0700); !made) return Failure(folder + ": " + made.message());
+    auto written = fileio::write_file_durably(path, text.text(), 0600);
+    if (!written) return Failure(path + ": " + written.message());
+    return Status::success();
 }
 
 std::string kconfig_number(double value) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <Result.h>
+
 namespace hidsystemd_backend {
 
 class KConfigText {
@@ -33,6 +35,15 @@ private:
     std::vector<std::string> lines_;
     bool ends_with_newline_ = true;
 };
+
+// $XDG_CONFIG_HOME, else $HOME/.config.
+std::string config_home();
+
+// The file at path; a missing one reads as empty. A file that is not a
+// plain regular one (a FIFO, a link, too large) fails and is left alone.
+Result<KConfigText> load_config_text(const std::string &path);
+// Replaces the file durably, making its folder when missing.
+Status save_config_text(const std::string &path, const KConfigText &text);
 
 // "0.667" for a double as KConfig writes one; "true"/"false".
 std::string kconfig_number(double value);

@@ -8,12 +8,10 @@
 // login, so a live X write alone would be undone at the next hot-plug: both
 // files are written as Plasma's settings window writes them, and the X
 // devices live. The files persist: snapshot file.
-#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
 
-#include <FileIO/durable_file.h>
 #include <hidsystem/snapshot_path.h>
 
 #include "kconfig_file.h"
@@ -28,14 +26,6 @@ namespace {
 constexpr const char *kMouseFile = "kcminputrc";
 constexpr const char *kMouseGroup = "Mouse";
 constexpr const char *kTouchpadFile = "touchpadxlibinputrc";
-constexpr std::size_t kMaxConfigBytes = 4 << 20;
-
-std::string config_home() {
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') return config;
-    const char *home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.config";
-}
 
 // Where one class of device keeps its setting: a file, a group, the keys.
 struct Place {
@@ -170,25 +160,17 @@ private:
         write_config(place.file, *file);
     }
 
-    // A missing file is an empty one; one that cannot be read (a FIFO, a
-    // link, too large) is left alone and reported.
     std::optional<KConfigText> read_config(const std::string &name) {
-        auto file = fileio::read_whole_file(config_home() + "/" + name, kMaxConfigBytes);
-        if (file) return KConfigText(std::move(file->bytes));
-        if (errno == ENOENT) return KConfigText("");
-        error_ = config_home() + "/" + name + ": " + file.message();
+        auto file = load_config_text(config_home() + "/" + name);
+        if (file) return std::move(*file);
+        error_ = file.message();
         return std::nullopt;
     }
 
     bool write_config(const std::string &name, const KConfigText &file) {
-        std::string path = config_home() + "/" + name;
-        if (Status made = fileio::make_directories(config_home(), 0700); !made) {
-            error_ = config_home() + ": " + made.message();
-            return false;
-        }
-        auto written = fileio::write_file_durably(path, file.text(), 0600);
-        if (!written) error_ = path + ": " + written.message();
-        return written.ok();
+        Status saved = save_config_text(config_home() + "/" + name, file);
+        if (!saved) error_ = saved.message();
+        return saved.ok();
     }
 
     hidsystemd_x11::XPointers pointers_;

@@ -132,6 +132,10 @@ private:
                 error_ = "xfconf " + property + ": locked, this user may not change it";
                 return;
             }
+            if (auto type = foreign_type(property)) {
+                error_ = "xfconf " + property + " holds a " + *type + ", not a number: left as it is";
+                return;
+            }
             keeper_.remember({property, hidsystem::class_name(kind), std::nullopt, read(property), kAccelerationSetting,
                               value});
         }
@@ -160,6 +164,19 @@ private:
             call("ResetProperty", g_variant_new("(ssb)", kChannel, record.key.c_str(), FALSE), nullptr);
     }
 
+    // The type of a value there that is not a number (left by hand), which
+    // is the user's and never overwritten; nullopt for a number or none.
+    std::optional<std::string> foreign_type(const std::string &property) {
+        VariantHolder reply = call("GetProperty", g_variant_new("(ss)", kChannel, property.c_str()),
+                                   G_VARIANT_TYPE("(v)"));
+        if (!reply) return std::nullopt;
+        GVariant *value = nullptr;
+        g_variant_get(reply.get(), "(v)", &value);
+        VariantHolder held(value);
+        if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) return std::nullopt;
+        return std::string(g_variant_get_type_string(value));
+    }
+
     std::optional<double> read(const std::string &property) {
         VariantHolder reply = call("GetProperty", g_variant_new("(ss)", kChannel, property.c_str()),
                                    G_VARIANT_TYPE("(v)"));
@@ -167,8 +184,6 @@ private:
         GVariant *value = nullptr;
         g_variant_get(reply.get(), "(v)", &value);
         VariantHolder held(value);
-        // A value of another type left by the user is theirs: it is read as
-        // none and put back as it was found only if we never overwrote it.
         if (!g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) return std::nullopt;
         return g_variant_get_double(value);
     }

@@ -42,6 +42,7 @@ TEST(BackendKinds, EachDesktopGetsTheKindThatWritesWhatItReads) {
                   "sway"},
              Case{on_x11({{"XDG_CURRENT_DESKTOP", "XFCE"}}), "xfce"},
              Case{{{"XDG_CURRENT_DESKTOP", "XFCE"}, {"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":0"}}, "none"},
+             Case{on_x11({{"XDG_CURRENT_DESKTOP", "LXQt"}}), "lxqt"},
              Case{on_x11({{"XDG_CURRENT_DESKTOP", "i3"}}), "x11"},
              Case{x11, "x11"},
              // Every compositor with Xwayland sets DISPLAY: never x11 there.

@@ -1,6 +1,7 @@
-// KDE Plasma on X11: the files Plasma's settings window writes and kcminit
-// re-applies at every hot-plug and login, in a sandbox config folder, with
-// the X devices of a private Xorg written live beside them.
+// The X11 desktops whose settings live in INI files (KDE Plasma, LXQt): the
+// files their settings windows write and their loaders re-apply at every
+// hot-plug and login, in a sandbox config folder, with the X devices of a
+// private Xorg written live beside them.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,31 @@ TEST(KdeX11Backend, PlasmasFilesGetTheSpeedsTheRestIsKeptAndAllGoesBack) {
     EXPECT_EQ(after.find("pointerAcceleration"), std::string::npos);
     EXPECT_EQ(glissor_test::read_file(config + "/touchpadxlibinputrc"), "[Glissor test TouchPad]\n");
     EXPECT_EQ(hidsystem_test::feedback(xorg->connection(), mouse).value_or(Feedback{}), server_default);
+}
+
+// LXQt keeps each touchpad's speed under [Touchpad], the device's name
+// escaped twice (by LXQt, then by Qt's INI writer).
+TEST(LxqtBackend, TheSessionFileGetsEachTouchpadsSpeedAndGivesItBack) {
+    std::string why;
+    auto xorg = hidsystem_test::PrivateXorg::start(why);
+    if (!xorg) GTEST_SKIP() << why;
+    glissor_test::TempHome home;
+    const std::string config = home.home() + "/config";
+    glissor_test::ScopedEnv config_home("XDG_CONFIG_HOME", config);
+    glissor_test::ScopedEnv session_name("LXQT_SESSION_CONFIG", "");
+    glissor_test::ScopedEnv state_home("XDG_STATE_HOME", home.home() + "/state");
+    glissor_test::ScopedEnv display("DISPLAY", xorg->display());
+    const std::string users = "[General]\n__userfile__=true\n\n[Mouse]\naccel_factor=20\n";
+    glissor_test::write_file(config + "/lxqt/session.conf", users);
+    {
+        DesktopService service({"--backend", "lxqt"});
+        service.set("HIDTrackpadAcceleration", 3.0);
+        ASSERT_TRUE(service.settled()) << service.backend();
+        EXPECT_EQ(glissor_test::read_file(config + "/lxqt/session.conf"),
+                  users + "\n[Touchpad]\nGlissor%2520test%2520TouchPad\\accelSpeed=1\n");
+        ASSERT_EQ(service.daemon().process().stop(SIGTERM), 0);
+    }
+    EXPECT_EQ(glissor_test::read_file(config + "/lxqt/session.conf"), users + "\n[Touchpad]\n");
 }
 
 }  // namespace

@@ -97,4 +97,21 @@ TEST_F(XfceBackendTest, AStoreValueChangedMeanwhileIsKept) {
     EXPECT_EQ(xfconf({"-p", kProperty}), "4.000000");
 }
 
+// A value of another type left there by hand is the user's: reported and
+// kept, never overwritten (and so never lost at the put-back).
+TEST_F(XfceBackendTest, AMalformedStoreValueIsKeptAndSaid) {
+    ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kProperty, "-n", "-t",
+                                         "string", "-s", "fast please"})
+                  .exit_code,
+              0);
+    DesktopService service({"--backend", "xfce"});
+    service.set("HIDMouseAcceleration", 2.5);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    EXPECT_EQ(xfconf({"-p", kProperty}), "fast please");
+    EXPECT_EQ(mouse(), (Feedback{35, 10, 4})) << "the device still gets it live";
+    EXPECT_TRUE(service.backend_says("holds a s, not a number: left as it is")) << service.backend();
+    ASSERT_EQ(service.daemon().process().stop(SIGTERM), 0);
+    EXPECT_EQ(xfconf({"-p", kProperty}), "fast please");
+}
+
 }  // namespace

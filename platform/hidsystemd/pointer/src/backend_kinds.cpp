@@ -68,6 +68,11 @@ Reason recognize_xfce(const SessionFacts &facts) {
     return std::nullopt;
 }
 
+Reason recognize_lxqt(const SessionFacts &facts) {
+    if (!facts.is_wayland() && facts.desktop_is("LXQt")) return desktop_reason(facts, "LXQt") + " on X11";
+    return std::nullopt;
+}
+
 Reason recognize_sway(const SessionFacts &facts) {
     if (facts.has("SWAYSOCK")) return set_reason(facts, "SWAYSOCK");
     return std::nullopt;
@@ -107,6 +112,9 @@ constexpr BackendKind kKinds[] = {
     {"xfce", BackendProgram::Desktop, true, recognize_xfce, "", "", "Xfce on X11",
      "xfconf channel pointers, /DEVICE/Acceleration per device; the X pointers live", "across logins",
      "xfconf-query -c pointers -p /DEVICE/Acceleration -r"},
+    {"lxqt", BackendProgram::Desktop, true, recognize_lxqt, "", "", "LXQt on X11",
+     "lxqt/session.conf [Touchpad] per touchpad accelSpeed; the X pointers live", "across logins",
+     "LXQt Configuration Center, Keyboard and Mouse"},
     {"sway", BackendProgram::Desktop, false, recognize_sway, "", "SWAYSOCK", "sway",
      "sway IPC: input type:pointer and type:touchpad accel_profile, pointer_accel; sent again after a reload",
      "until sway restarts", "swaymsg reload"},
