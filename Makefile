@@ -66,7 +66,7 @@ bench: build
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DGLISSOR_FUZZ=ON -DGLISSOR_WERROR=$(WERROR) $(LAUNCHER_FLAGS) > /dev/null
-	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer make_seed_corpus
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer make_seed_corpus backend_replies_fuzzer
 	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:

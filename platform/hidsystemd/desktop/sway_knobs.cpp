@@ -11,25 +11,16 @@
 #include <optional>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "i3_ipc.h"
 #include "knobs.h"
+#include "sway_replies.h"
 
 namespace hidsystemd_backend {
 
 namespace {
 
-using Json = nlohmann::json;
+using InputDevice = SwayInput;
 constexpr double kSpeedTolerance = 1e-3;
-
-struct InputDevice {
-    std::string identifier;
-    std::string name;
-    hidsystem::PointerClass kind;
-    std::optional<std::string> profile;  // libinput's, when reported
-    std::optional<double> speed;
-};
 
 struct Setting {
     std::string profile;
@@ -44,37 +35,6 @@ struct TypeState {
     std::optional<Setting> written;
     std::optional<std::int32_t> last_fixed;
 };
-
-std::optional<hidsystem::PointerClass> class_of_type(const std::string &type) {
-    if (type == "pointer") return hidsystem::PointerClass::Mouse;
-    if (type == "touchpad") return hidsystem::PointerClass::Touchpad;
-    return std::nullopt;
-}
-
-std::string string_field(const Json &object, const char *key) {
-    auto found = object.find(key);
-    return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
-
-bool boolean_field(const Json &object, const char *key) {
-    auto found = object.find(key);
-    return found != object.end() && found->is_boolean() && found->get<bool>();
-}
-
-std::optional<InputDevice> parse_input(const Json &input) {
-    if (!input.is_object()) return std::nullopt;
-    auto kind = class_of_type(string_field(input, "type"));
-    if (!kind) return std::nullopt;
-    InputDevice device{string_field(input, "identifier"), string_field(input, "name"), *kind, {}, {}};
-    auto libinput = input.find("libinput");
-    if (libinput != input.end() && libinput->is_object()) {
-        std::string profile = string_field(*libinput, "accel_profile");
-        if (!profile.empty()) device.profile = profile;
-        auto speed = libinput->find("accel_speed");
-        if (speed != libinput->end() && speed->is_number()) device.speed = speed->get<double>();
-    }
-    return device;
-}
 
 std::string command_number(double speed) {
     char text[32];
@@ -143,8 +103,7 @@ private:
     void subscribe_to_reloads() {
         auto subscribed = events_.connect(socket_path_) ? events_.request(kSubscribe, R"(["workspace"])")
                                                         : Result<std::string>(Failure("no second connection"));
-        Json answer = subscribed ? Json::parse(*subscribed, nullptr, false) : Json();
-        if (!answer.is_object() || !boolean_field(answer, "success")) {
+        if (!subscribed || !parse_sway_subscribe_reply(*subscribed)) {
             error_ = "sway's events: " + (subscribed ? "the subscription was refused" : subscribed.message()) +
                      "; settings are not sent again after a reload";
             return;
@@ -161,9 +120,7 @@ private:
             self->lost("sway closed its IPC socket");
             return G_SOURCE_REMOVE;
         }
-        Json event = Json::parse(message->payload, nullptr, false);
-        if (message->type == kWorkspaceEvent && event.is_object() && string_field(event, "change") == "reload")
-            self->send_again();
+        if (is_sway_reload_event(message->type, message->payload)) self->send_again();
         return G_SOURCE_CONTINUE;
     }
 
@@ -181,14 +138,12 @@ private:
     Status refresh() {
         auto reply = ipc_.request(kGetInputs, "");
         if (!reply) return reply.failure();
-        Json inputs = Json::parse(*reply, nullptr, false);
-        if (!inputs.is_array()) {
+        auto inputs = parse_sway_inputs(*reply);
+        if (!inputs) {
             error_ = "GET_INPUTS answered no list";
             return Status::success();
         }
-        devices_.clear();
-        for (const Json &input : inputs)
-            if (auto device = parse_input(input)) devices_.push_back(std::move(*device));
+        devices_ = std::move(*inputs);
         return Status::success();
     }
 
@@ -227,18 +182,10 @@ private:
             lost(reply.message());
             return false;
         }
-        // Each result must be an object whose "success" is the boolean
-        // true; anything else, of whatever type, is a refusal.
-        Json results = Json::parse(*reply, nullptr, false);
-        bool ok = results.is_array() && !results.empty();
-        std::string failure;
-        for (const Json &result : results)
-            if (!result.is_object() || !boolean_field(result, "success")) {
-                ok = false;
-                if (result.is_object()) failure = string_field(result, "error");
-            }
-        if (!ok) error_ = "sway refused \"" + command + "\"" + (failure.empty() ? "" : ": " + failure);
-        return ok;
+        Status accepted = parse_sway_command_reply(*reply);
+        if (!accepted)
+            error_ = "sway refused \"" + command + "\"" + (accepted.message().empty() ? "" : ": " + accepted.message());
+        return accepted.ok();
     }
 
     void lost(const std::string &why) {
