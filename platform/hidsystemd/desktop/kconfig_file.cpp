@@ -41,11 +41,12 @@ KConfigText::KConfigText(std::string text) {
     for (std::string line; std::getline(stream, line);) lines_.push_back(line);
 }
 
-std::optional<std::size_t> KConfigText::group_header(std::string_view group) const {
+std::vector<std::size_t> KConfigText::group_headers(std::string_view group) const {
     std::string header = "[" + std::string(group) + "]";
+    std::vector<std::size_t> found;
     for (std::size_t i = 0; i < lines_.size(); ++i)
-        if (trimmed(lines_[i]) == header) return i;
-    return std::nullopt;
+        if (trimmed(lines_[i]) == header) found.push_back(i);
+    return found;
 }
 
 std::size_t KConfigText::group_end(std::size_t header) const {
@@ -54,42 +55,48 @@ std::size_t KConfigText::group_end(std::size_t header) const {
     return end;
 }
 
-std::optional<std::size_t> KConfigText::key_line(std::string_view group, std::string_view key) const {
-    auto header = group_header(group);
-    if (!header) return std::nullopt;
-    for (std::size_t i = *header + 1; i < group_end(*header); ++i)
-        if (key_of(lines_[i]) == key) return i;
-    return std::nullopt;
+std::vector<std::size_t> KConfigText::key_lines(std::string_view group, std::string_view key) const {
+    std::vector<std::size_t> found;
+    for (std::size_t header : group_headers(group))
+        for (std::size_t i = header + 1; i < group_end(header); ++i)
+            if (key_of(lines_[i]) == key) found.push_back(i);
+    return found;
 }
 
 std::optional<std::string> KConfigText::value(std::string_view group, std::string_view key) const {
-    auto line = key_line(group, key);
-    if (!line) return std::nullopt;
-    std::string_view text = lines_[*line];
+    auto lines = key_lines(group, key);
+    if (lines.empty()) return std::nullopt;
+    std::string_view text = lines_[lines.back()];
     return std::string(trimmed(text.substr(text.find('=') + 1)));
 }
 
 void KConfigText::set(std::string_view group, std::string_view key, std::string_view value) {
     std::string line = std::string(key) + "=" + std::string(value);
-    if (auto existing = key_line(group, key)) {
-        lines_[*existing] = line;
+    if (auto existing = key_lines(group, key); !existing.empty()) {
+        lines_[existing.back()] = line;
+        existing.pop_back();
+        for (auto at = existing.rbegin(); at != existing.rend(); ++at)
+            lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
         return;
     }
-    auto header = group_header(group);
-    if (!header) {
+    auto headers = group_headers(group);
+    if (headers.empty()) {
         if (!lines_.empty() && !trimmed(lines_.back()).empty()) lines_.emplace_back();
         lines_.push_back("[" + std::string(group) + "]");
         lines_.push_back(line);
         return;
     }
     // After the group's last key, before the blank lines that part groups.
-    std::size_t at = group_end(*header);
-    while (at > *header + 1 && trimmed(lines_[at - 1]).empty()) --at;
+    std::size_t header = headers.back();
+    std::size_t at = group_end(header);
+    while (at > header + 1 && trimmed(lines_[at - 1]).empty()) --at;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
 }
 
 void KConfigText::remove(std::string_view group, std::string_view key) {
-    if (auto existing = key_line(group, key)) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*existing));
+    auto existing = key_lines(group, key);
+    for (auto at = existing.rbegin(); at != existing.rend(); ++at)
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
 }
 
 std::string KConfigText::text() const {

@@ -2,7 +2,9 @@
 // the keys set change, every other line (groups, keys, comments, lines it
 // does not understand) is kept as it was, byte for byte. Groups are
 // `[Name]` lines; keys `Key=Value`; a key's localized or flagged forms
-// (`Key[de]=`, `Key[$i]=`) are other keys and left alone.
+// (`Key[de]=`, `Key[$i]=`) are other keys and left alone. As KConfig reads
+// it, a group named twice is one group and the last line of a key wins, so
+// a key is read from its last line and set there, its earlier lines going.
 #pragma once
 
 #include <optional>
@@ -27,9 +29,10 @@ public:
     std::string text() const;
 
 private:
-    // The index of the group's header line, or of its first key line.
-    std::optional<std::size_t> group_header(std::string_view group) const;
-    std::optional<std::size_t> key_line(std::string_view group, std::string_view key) const;
+    // The header lines of the group, first to last.
+    std::vector<std::size_t> group_headers(std::string_view group) const;
+    // Every line of the key in the group, first to last.
+    std::vector<std::size_t> key_lines(std::string_view group, std::string_view key) const;
     std::size_t group_end(std::size_t header) const;
 
     std::vector<std::string> lines_;

@@ -8,16 +8,11 @@
 // login, so a live X write alone would be undone at the next hot-plug: both
 // files are written as Plasma's settings window writes them, and the X
 // devices live. The files persist: snapshot file.
-#include <map>
 #include <optional>
 #include <string>
 
-#include <hidsystem/snapshot_path.h>
-
 #include "kconfig_file.h"
-#include "knob_snapshot.h"
-#include "knobs.h"
-#include "x_pointers.h"
+#include "live_store_knobs.h"
 
 namespace hidsystemd_backend {
 
@@ -59,73 +54,40 @@ std::optional<Place> place_of(const KnobRecord &record) {
     return std::nullopt;
 }
 
-class KdeX11Knobs final : public Knobs {
+class KdeX11Knobs final : public LiveStoreKnobs {
 public:
-    KdeX11Knobs() : keeper_(hidsystem::snapshot_path("kde-x11")) {}
-
-    Status connect() override {
-        Result<void> live = pointers_.connect("", [this](const std::string &lost) { if (on_lost) on_lost(lost); },
-                                              [this] { device_changed(); });
-        if (!live) return live;
-        for (const KnobRecord &record : keeper_.leftovers())
-            if (auto place = place_of(record)) put_back(*place, record);
-        keeper_.forget_all();
-        return Status::success();
-    }
-
-    void set_speeds(const hidsystem::SpeedPair &speeds) override {
-        speeds_ = speeds;
-        pointers_.set_speeds(speeds);
-        write_files();
-    }
-
-    void restore() override {
-        for (const auto &[key, record] : keeper_.records())
-            if (auto place = place_of(record)) put_back(*place, record);
-        keeper_.forget_all();
-        pointers_.restore();
-    }
-
-    void describe(hidsystem::BackendReport &report) const override {
-        report.state = "connected";
-        report.display = config_home() + "/" + kMouseFile + " and " + kTouchpadFile + ", X display " +
-                         pointers_.display_name();
-        report.error = !keeper_.error().empty() ? keeper_.error() : error_;
-        int id = 1;
-        for (const auto &[key, written] : written_)
-            report.devices.push_back({id++, hidsystem::class_name(written.first), "kconfig", written.second, key});
-        pointers_.describe(report);
-    }
-
-    std::chrono::milliseconds write_interval() const override { return std::chrono::milliseconds(100); }
+    KdeX11Knobs() : LiveStoreKnobs("kde-x11", "kconfig") {}
 
 private:
-    void device_changed() {
-        write_files();
-        if (on_changed) on_changed();
+    std::string store_name() const override {
+        return config_home() + "/" + kMouseFile + " and " + kTouchpadFile;
     }
 
     // The mouse group once, each touchpad the X server shows by its name.
-    void write_files() {
-        if (speeds_.mouse) write_place(mouse_place(), *speeds_.speed_for(hidsystem::PointerClass::Mouse));
-        if (!speeds_.trackpad) return;
-        for (const hidsystemd_x11::PointerDevice &device : pointers_.devices())
-            if (device.kind == hidsystem::PointerClass::Touchpad)
-                write_place(touchpad_place(device.name), *speeds_.speed_for(hidsystem::PointerClass::Touchpad));
+    void write_store() override {
+        if (auto speed = speeds().speed_for(hidsystem::PointerClass::Mouse)) write_place(mouse_place(), *speed);
+        auto speed = speeds().speed_for(hidsystem::PointerClass::Touchpad);
+        if (!speed) return;
+        for (const hidsystemd_x11::PointerDevice &device : devices())
+            if (device.kind == hidsystem::PointerClass::Touchpad) write_place(touchpad_place(device.name), *speed);
+    }
+
+    void put_back(const KnobRecord &record) override {
+        if (auto place = place_of(record)) put_back_place(*place, record);
     }
 
     void write_place(const Place &place, double speed) {
         auto setting = hidsystem::libinput_for(place.kind, speed);
         std::string profile = profile_name(setting.profile);
         std::string text = describe_setting(profile, setting.speed);
-        if (auto found = written_.find(place.key()); found != written_.end() && found->second.second == text) return;
+        if (shows(place.key(), text)) return;
         auto file = read_config(place.file);
         if (!file) return;
-        if (!keeper_.remembers(place.key())) {
+        if (!keeper().remembers(place.key())) {
             auto flat = file->value(place.group, place.flat_key);
             std::optional<std::string> original_profile;
             if (flat) original_profile = *flat == "true" ? "flat" : "adaptive";
-            keeper_.remember({place.key(), hidsystem::class_name(place.kind), original_profile,
+            keeper().remember({place.key(), hidsystem::class_name(place.kind), original_profile,
                               kconfig_double(file->value(place.group, place.speed_key)), profile, setting.speed});
         }
         bool flat = setting.profile == hidsystem::LibinputProfile::Flat;
@@ -133,13 +95,13 @@ private:
         file->set(place.group, place.flat_key, flat ? "true" : "false");
         if (place.adaptive_key) file->set(place.group, place.adaptive_key, flat ? "false" : "true");
         if (!write_config(place.file, *file)) return;
-        keeper_.wrote(place.key(), profile, setting.speed);
-        written_[place.key()] = {place.kind, text};
+        keeper().wrote(place.key(), profile, setting.speed);
+        show(place.key(), place.kind, text);
     }
 
     // Only what still holds our value goes back; a key the user never had
     // is removed again.
-    void put_back(const Place &place, const KnobRecord &record) {
+    void put_back_place(const Place &place, const KnobRecord &record) {
         auto file = read_config(place.file);
         if (!file) return;
         auto speed = kconfig_double(file->value(place.group, place.speed_key));
@@ -163,22 +125,16 @@ private:
     std::optional<KConfigText> read_config(const std::string &name) {
         auto file = load_config_text(config_home() + "/" + name);
         if (file) return std::move(*file);
-        error_ = file.message();
+        fail(file.message());
         return std::nullopt;
     }
 
     bool write_config(const std::string &name, const KConfigText &file) {
         Status saved = save_config_text(config_home() + "/" + name, file);
-        if (!saved) error_ = saved.message();
+        if (!saved) fail(saved.message());
         return saved.ok();
     }
 
-    hidsystemd_x11::XPointers pointers_;
-    SnapshotKeeper keeper_;
-    hidsystem::SpeedPair speeds_;
-    // By place: the class and what was written there, for reports.
-    std::map<std::string, std::pair<hidsystem::PointerClass, std::string>> written_;
-    std::string error_;
 };
 
 }  // namespace

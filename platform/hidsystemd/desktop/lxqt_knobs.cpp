@@ -10,16 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <string>
 
-#include <hidsystem/snapshot_path.h>
-
 #include "kconfig_file.h"
-#include "knob_snapshot.h"
-#include "knobs.h"
-#include "x_pointers.h"
+#include "live_store_knobs.h"
 
 namespace hidsystemd_backend {
 
@@ -56,77 +51,36 @@ std::string percent(const std::string &text, const char *keep) {
 
 std::string touchpad_key(const std::string &device) { return percent(percent(device, "-._~"), "-_.") + "\\accelSpeed"; }
 
-class LxqtKnobs final : public Knobs {
+class LxqtKnobs final : public LiveStoreKnobs {
 public:
-    LxqtKnobs() : keeper_(hidsystem::snapshot_path("lxqt")) {}
-
-    Status connect() override {
-        Result<void> live = pointers_.connect("", [this](const std::string &lost) { if (on_lost) on_lost(lost); },
-                                              [this] { device_changed(); });
-        if (!live) return live;
-        for (const KnobRecord &record : keeper_.leftovers()) put_back(record);
-        keeper_.forget_all();
-        return Status::success();
-    }
-
-    void set_speeds(const hidsystem::SpeedPair &speeds) override {
-        speeds_ = speeds;
-        pointers_.set_speeds(speeds);
-        write_touchpads();
-    }
-
-    void restore() override {
-        for (const auto &[key, record] : keeper_.records()) put_back(record);
-        keeper_.forget_all();
-        pointers_.restore();
-    }
-
-    void describe(hidsystem::BackendReport &report) const override {
-        report.state = "connected";
-        report.display = session_file() + ", X display " + pointers_.display_name();
-        report.error = !keeper_.error().empty() ? keeper_.error() : error_;
-        int id = 1;
-        for (const auto &[key, text] : written_) report.devices.push_back({id++, "touchpad", "lxqt", text, key});
-        pointers_.describe(report);
-    }
-
-    std::chrono::milliseconds write_interval() const override { return std::chrono::milliseconds(100); }
+    LxqtKnobs() : LiveStoreKnobs("lxqt", "lxqt") {}
 
 private:
-    void device_changed() {
-        write_touchpads();
-        if (on_changed) on_changed();
-    }
+    std::string store_name() const override { return session_file(); }
 
-    void write_touchpads() {
-        auto speed = speeds_.speed_for(hidsystem::PointerClass::Touchpad);
+    void write_store() override {
+        auto speed = speeds().speed_for(hidsystem::PointerClass::Touchpad);
         if (!speed) return;
         double libinput_speed = hidsystem::libinput_for(hidsystem::PointerClass::Touchpad, *speed).speed;
-        for (const hidsystemd_x11::PointerDevice &device : pointers_.devices())
+        for (const hidsystemd_x11::PointerDevice &device : devices())
             if (device.kind == hidsystem::PointerClass::Touchpad) write_touchpad(touchpad_key(device.name), libinput_speed);
     }
 
     void write_touchpad(const std::string &key, double speed) {
         std::string text = kconfig_number(speed);
-        if (auto found = written_.find(key); found != written_.end() && found->second == text) return;
+        if (shows(key, text)) return;
         auto file = load_config_text(session_file());
-        if (!file) {
-            error_ = file.message();
-            return;
-        }
-        if (!keeper_.remembers(key))
-            keeper_.remember({key, "touchpad", std::nullopt, kconfig_double(file->value(kGroup, key)), kSpeedSetting,
-                              speed});
+        if (!file) return fail(file.message());
+        if (!keeper().remembers(key))
+            keeper().remember({key, "touchpad", std::nullopt, kconfig_double(file->value(kGroup, key)), kSpeedSetting,
+                               speed});
         file->set(kGroup, key, text);
-        if (Status saved = save_config_text(session_file(), *file); !saved) {
-            error_ = saved.message();
-            return;
-        }
-        keeper_.wrote(key, kSpeedSetting, speed);
-        written_[key] = text;
+        if (Status saved = save_config_text(session_file(), *file); !saved) return fail(saved.message());
+        keeper().wrote(key, kSpeedSetting, speed);
+        show(key, hidsystem::PointerClass::Touchpad, text);
     }
 
-    void put_back(const KnobRecord &record) {
+    void put_back(const KnobRecord &record) override {
         auto file = load_config_text(session_file());
         if (!file) return;
         auto speed = kconfig_double(file->value(kGroup, record.key));
@@ -138,11 +92,6 @@ private:
         [[maybe_unused]] Status saved = save_config_text(session_file(), *file);
     }
 
-    hidsystemd_x11::XPointers pointers_;
-    SnapshotKeeper keeper_;
-    hidsystem::SpeedPair speeds_;
-    std::map<std::string, std::string> written_;  // by key: the speed written
-    std::string error_;
 };
 
 }  // namespace

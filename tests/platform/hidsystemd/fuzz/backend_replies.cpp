@@ -29,16 +29,20 @@ void sway_replies(std::string_view text) {
     hidsystemd_backend::is_sway_reload_event(hidsystemd_backend::kWorkspaceEvent, text);
 }
 
-// What parses is encoded again into a message that parses to the same.
+// What parses is encoded into a message that parses again, and encoding
+// is stable from then on (the encoder cleans fields a peer may have sent
+// with tabs or NULs in them, so the first encoding may differ from the
+// input).
 void channel_messages(std::string_view text) {
     if (auto apply = hidsystem::parse_apply(text)) {
         auto again = hidsystem::parse_apply(hidsystem::encode_apply(*apply));
         require(again && again->sequence == apply->sequence && again->speeds == apply->speeds, "APPLY round trip");
     }
     if (auto report = hidsystem::parse_report(text)) {
-        auto again = hidsystem::parse_report(hidsystem::encode_report(*report));
-        require(again && again->applied_sequence == report->applied_sequence && again->state == report->state,
-                "REPORT round trip");
+        std::string encoded = hidsystem::encode_report(*report);
+        auto again = hidsystem::parse_report(encoded);
+        require(again && again->applied_sequence == report->applied_sequence, "REPORT does not parse again");
+        require(hidsystem::encode_report(*again) == encoded, "REPORT encoding is not stable");
     }
 }
 
