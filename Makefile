@@ -61,12 +61,13 @@ test-sanitize: deps
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)
 
-# The property-list readers under libFuzzer (clang, ASan, UBSan), FUZZ_SECONDS
-# per target; not part of `make test`. Findings land in $(FUZZ_DIR)/findings.
+# The property-list readers and the old-style text parser under libFuzzer
+# (clang, ASan, UBSan), FUZZ_SECONDS per target (FUZZ_TARGETS picks some);
+# not part of `make test`. Findings land in $(FUZZ_DIR)/findings.
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DGLISSOR_FUZZ=ON -DGLISSOR_WERROR=$(WERROR) $(LAUNCHER_FLAGS) > /dev/null
-	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer make_seed_corpus backend_replies_fuzzer
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer old_style_fuzzer make_seed_corpus backend_replies_fuzzer
 	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:

@@ -1,29 +1,33 @@
 #!/usr/bin/env bash
-# Runs each fuzz target for a bounded time from a seed corpus (the kept
-# regression files, and generated property lists). A finding is left in
-# BUILD/findings; keep it beside that target's regressions (the property-list
-# readers: tests/platform/CoreFoundation/codec/regressions; the backends'
-# readers: tests/platform/hidsystemd/fuzz/regressions) so that CI runs it
-# from then on.
+# Runs each fuzz target for a bounded time from a seed corpus: the kept
+# regression files (and, for the property-list readers, generated lists).
+# A finding is left in BUILD/findings; keep it in the target's regressions
+# folder so that CI reads it from then on:
+#   decode_fuzzer, round_trip_fuzzer  tests/platform/CoreFoundation/codec/regressions
+#   old_style_fuzzer                  tests/platform/defaults/old_style_regressions
+#   backend_replies_fuzzer            tests/platform/hidsystemd/fuzz/regressions
+# FUZZ_TARGETS (space-separated) runs only those targets.
 set -euo pipefail
 
 build=${1:?usage: fuzz.sh BUILD_DIR SECONDS}
 seconds=${2:-300}
 here=$(cd "$(dirname "$0")/.." && pwd)
-regressions="$here/tests/platform/CoreFoundation/codec/regressions"
+targets=${FUZZ_TARGETS:-decode_fuzzer round_trip_fuzzer old_style_fuzzer backend_replies_fuzzer}
 
-mkdir -p "$build/findings" "$build/seeds"
-"$build/fuzz/make_seed_corpus" "$build/seeds"
-cp "$regressions"/* "$build/seeds/" 2>/dev/null || true
+mkdir -p "$build/findings" "$build/seeds/plist" "$build/seeds/old_style" "$build/seeds/backend"
+"$build/fuzz/make_seed_corpus" "$build/seeds/plist"
+cp "$here/tests/platform/CoreFoundation/codec/regressions"/* "$build/seeds/plist/" 2>/dev/null || true
+cp "$here/tests/platform/defaults/old_style_regressions"/* "$build/seeds/old_style/" 2>/dev/null || true
+cp "$here/tests/platform/hidsystemd/fuzz/regressions"/* "$build/seeds/backend/" 2>/dev/null || true
 
 status=0
-mkdir -p "$build/seeds-backend"
-cp "$here/tests/platform/hidsystemd/fuzz/regressions"/* "$build/seeds-backend/"
-
-for target in decode_fuzzer round_trip_fuzzer backend_replies_fuzzer; do
+for target in $targets; do
+    case $target in
+    old_style_fuzzer) seeds="$build/seeds/old_style" ;;
+    backend_replies_fuzzer) seeds="$build/seeds/backend" ;;
+    *) seeds="$build/seeds/plist" ;;
+    esac
     corpus="$build/corpus/$target"
-    seeds="$build/seeds"
-    [ "$target" = backend_replies_fuzzer ] && seeds="$build/seeds-backend"
     mkdir -p "$corpus"
     echo "fuzz: $target for ${seconds}s"
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -5,13 +5,13 @@
 #include <CFText.h>
 #include <CoreFoundation/CFPreferencesPrivate.h>
 
+#include <FileIO/durable_file.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -54,13 +54,20 @@ const char *why_refused(const std::string &name) {
     return nullptr;
 }
 
-std::string reason(int error) { return strerror(error); }
-
 CFRef<CFMutableDictionaryRef> mutable_copy(CFDictionaryRef values) {
     if (values)
         return CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, values));
     return CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+}
+
+std::vector<CFStringRef> keys_of(CFDictionaryRef values) {
+    CFIndex count = CFDictionaryGetCount(values);
+    std::vector<const void *> keys(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(values, keys.data(), nullptr);
+    std::vector<CFStringRef> strings;
+    for (const void *key : keys) strings.push_back(static_cast<CFStringRef>(key));
+    return strings;
 }
 
 void set_all(CFMutableDictionaryRef target, CFDictionaryRef source) {
@@ -70,40 +77,13 @@ void set_all(CFMutableDictionaryRef target, CFDictionaryRef source) {
     for (size_t i = 0; i < keys.size(); ++i) CFDictionarySetValue(target, keys[i], values[i]);
 }
 
-constexpr int kLockTries = 1000;           // 10 s in all, as the store waits
-constexpr useconds_t kLockPauseMicros = 10000;
+// The store waits this long for a domain's lock; so does a direct write.
+constexpr std::chrono::milliseconds kLongestLockWait{10000};
 
-// An exclusive lock beside the file, the same one the store takes, so a
-// file written directly never interleaves with the store's writers.
-class FileLock {
-public:
-    explicit FileLock(const std::string &path) {
-        std::string name = path.substr(path.rfind('/') + 1);
-        fd_ = open((directory_of(path) + "/." + name + ".lock").c_str(),
-                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-        // A holder that never lets go (a stopped writer) is waited for a
-        // bounded time, as the store does; then the write is refused.
-        for (int tries = 0; fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0; ++tries) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || tries >= kLockTries) {
-                int saved = errno;
-                close(fd_);
-                fd_ = -1;
-                errno = saved;
-                break;
-            }
-            usleep(kLockPauseMicros);
-        }
-    }
-    ~FileLock() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileLock(const FileLock &) = delete;
-    FileLock &operator=(const FileLock &) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
+std::string why_cannot_be_stored(CFPropertyListRef value) {
+    auto why = CFRef<CFStringRef>::adopt(CFPreferencesCopyWhyValueCannotBeStored(value));
+    return why ? UTF8FromCFString(why.get()) : std::string();
+}
 
 }  // namespace
 
@@ -137,21 +117,28 @@ Result<Domain> Domain::resolve(const std::string &argument, const Scope &scope) 
 Loaded Domain::load() const {
     Loaded loaded;
     FileLook look = look_at_file(file_);
-    auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
-    if (look.state == FileState::Unreadable) {
-        loaded.error = "could not read domain " + label_ + " from " + file_ + ": " + reason(look.error);
+    switch (look.state) {
+    case FileState::Unreadable:
+        loaded.error = "could not read domain " + label_ + " from " + file_ + ": " + look.reason;
         loaded.read_error = look.error;
         return loaded;
-    }
-    if (look.state == FileState::NotPropertyList) {
+    case FileState::TooLarge:
+        loaded.not_property_list = true;
+        loaded.error = "domain " + label_ + ": " + file_ + " is " + look.reason;
+        return loaded;
+    case FileState::NotPropertyList:
         loaded.not_property_list = true;
         loaded.error = "domain " + label_ + ": " + file_ + " is not a property list";
         return loaded;
+    case FileState::Missing:
+    case FileState::PropertyList:
+        break;
     }
+    if (look.omitted > 0) loaded.note = omitted_note(label_, file_, look.omitted);
     if (name_) {
         loaded.values = CFRef<CFDictionaryRef>::adopt(CFPreferencesCopyMultiple(nullptr, name_.get(), scope_.user, scope_.host));
     } else {
-        loaded.values = CFRef<CFDictionaryRef>::adopt(mutable_copy(static_cast<CFDictionaryRef>(parsed.get())).release());
+        loaded.values = CFRef<CFDictionaryRef>::adopt(mutable_copy(look.values.get()).release());
     }
     if (!loaded.values) {
         loaded.error = "could not read domain " + label_;
@@ -170,25 +157,31 @@ Result<std::string> Domain::apply(CFDictionaryRef set, const std::vector<CFStrin
 
 Result<std::string> Domain::apply_to_store(CFDictionaryRef set, const std::vector<CFStringRef> &remove) const {
     FileLook before = look_at_file(file_);
-    if (before.value) CFRelease(before.value);
     if (before.state == FileState::Unreadable && before.error != ENOTDIR)
         return Failure("could not write domain " + label_ + " to " + file_ + ": the file cannot be read (" +
-                       reason(before.error) + ")");
+                       before.reason + ")");
     std::set<std::string> aside_before = kept_aside_copies(file_);
     std::vector<const void *> removed(remove.begin(), remove.end());
     auto keys = CFRef<CFArrayRef>::adopt(
         CFArrayCreate(kCFAllocatorDefault, removed.data(), static_cast<CFIndex>(removed.size()), &kCFTypeArrayCallBacks));
     CFPreferencesSetMultiple(set, keys.get(), name_.get(), scope_.user, scope_.host);
     if (!CFPreferencesSynchronize(name_.get(), scope_.user, scope_.host)) {
-        int why = why_not_writable(file_);
+        auto why = CFRef<CFStringRef>::adopt(CFPreferencesCopySynchronizeFailure(name_.get(), scope_.user, scope_.host));
         return Failure("could not write domain " + label_ + " to " + file_ + ": " +
-                       (why ? reason(why) : std::string("the preference store refused the write")));
+                       (why ? UTF8FromCFString(why.get()) : std::string("the preference store refused the write")));
     }
-    if (before.state != FileState::NotPropertyList) return std::string();
+    // The store kept a file it could not read whole aside before replacing it.
+    std::string was;
+    if (before.state == FileState::NotPropertyList) was = "was not a property list";
+    if (before.state == FileState::TooLarge) was = "was " + before.reason;
+    if (before.omitted > 0)
+        was = "held " + std::to_string(before.omitted) + (before.omitted == 1 ? " entry" : " entries") +
+              " nested deeper than the property-list limit (512)";
+    if (was.empty()) return std::string();
     std::string kept;
     for (const std::string &name : kept_aside_copies(file_))
         if (!aside_before.count(name)) kept = name;
-    return "domain " + label_ + ": " + file_ + " was not a property list; " +
+    return "domain " + label_ + ": " + file_ + " " + was + "; " +
            (kept.empty() ? std::string("it was replaced") : "the old file was kept as " + kept);
 }
 
@@ -196,22 +189,49 @@ Status Domain::apply_to_file(CFDictionaryRef set, const std::vector<CFStringRef>
     auto failed = [&](const std::string &why) {
         return Failure("could not write domain " + label_ + " to " + file_ + ": " + why);
     };
-    if (make_directory_ && !make_directories(directory_of(file_))) return failed(reason(errno));
-    FileLock lock(file_);
-    if (!lock.held()) return failed(errno == EWOULDBLOCK ? "another writer holds its lock" : reason(errno));
+    if (make_directory_) {
+        if (Status made = fileio::make_directories(directory_of(file_), 0700); !made) return failed(made.message());
+    }
+    // The store's own lock, so a file written directly never interleaves
+    // with the store's writers; taking it clears a killed writer's leftovers.
+    auto lock = fileio::WriterLock::take(file_, kLongestLockWait);
+    if (!lock) return failed(lock.message());
     FileLook look = look_at_file(file_);
-    auto parsed = CFRef<CFPropertyListRef>::adopt(look.value);
-    if (look.state == FileState::Unreadable) return failed("the file cannot be read (" + reason(look.error) + ")");
-    if (look.state == FileState::NotPropertyList) return failed("the file is not a property list; it was left as it is");
-    auto values = mutable_copy(static_cast<CFDictionaryRef>(parsed.get()));
+    switch (look.state) {
+    case FileState::Unreadable: return failed("the file cannot be read (" + look.reason + ")");
+    case FileState::NotPropertyList: return failed("the file is not a property list; it was left as it is");
+    case FileState::TooLarge: return failed("the file is " + look.reason + "; it was left as it is");
+    case FileState::Missing:
+    case FileState::PropertyList: break;
+    }
+    if (look.omitted > 0)
+        return failed("the file holds " + std::to_string(look.omitted) +
+                      (look.omitted == 1 ? " entry" : " entries") +
+                      " nested deeper than the property-list limit (512); it was left as it is");
+    auto values = mutable_copy(look.values.get());
     if (set) set_all(values.get(), set);
     for (CFStringRef key : remove) CFDictionaryRemoveValue(values.get(), key);
+    // XML, or binary when XML cannot carry a value's text, as the store writes.
     auto data = CFRef<CFDataRef>::adopt(
         CFPropertyListCreateData(kCFAllocatorDefault, values.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
-    if (!data) return failed("the values cannot be written as a property list");
-    std::string bytes(reinterpret_cast<const char *>(CFDataGetBytePtr(data.get())),
-                      static_cast<size_t>(CFDataGetLength(data.get())));
-    if (!replace_file(file_, bytes)) return failed(reason(errno));
+    if (!data)
+        data = CFRef<CFDataRef>::adopt(
+            CFPropertyListCreateData(kCFAllocatorDefault, values.get(), kCFPropertyListBinaryFormat_v1_0, 0, nullptr));
+    if (!data) {
+        if (set) {
+            for (CFStringRef key : keys_of(set)) {
+                std::string why = why_cannot_be_stored(CFDictionaryGetValue(set, key));
+                if (!why.empty()) return failed("the value of key " + UTF8FromCFString(key) + " cannot be stored: " + why);
+            }
+        }
+        return failed("the values cannot be written as a property list");
+    }
+    std::string_view bytes(reinterpret_cast<const char *>(CFDataGetBytePtr(data.get())),
+                           static_cast<size_t>(CFDataGetLength(data.get())));
+    // A rewrite keeps the file's permissions; a new file is the user's alone.
+    mode_t mode = look.permissions ? look.permissions : 0600;
+    auto written = fileio::write_file_durably(file_, bytes, mode);
+    if (!written) return failed(written.message());
     return Status::success();
 }
 

@@ -19,9 +19,12 @@ struct Scope {
 struct Loaded {
     CFRef<CFDictionaryRef> values;  // NULL when it could not be read
     bool exists = false;            // a file holding at least one key
-    bool not_property_list = false; // the file is there but is not one
+    // The file is there but is not one, or is too large to read: the store
+    // reads it as empty and keeps it aside before a write replaces it.
+    bool not_property_list = false;
     std::string error;              // one line, when values is NULL
     int read_error = 0;             // errno, when the file could not be read
+    std::string note;               // one line worth telling even on success (entries left out), or empty
 };
 
 class Domain {

@@ -1,52 +1,17 @@
 #include "domain_file.h"
 
-#include <CFRef.h>
+#include <CoreFoundation/CFPreferencesPrivate.h>
+#include <FileIO/durable_file.h>
 
 #include <cerrno>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
 std::string file_name_of(const std::string &path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Only a regular file is read: a FIFO or a device at the path would block
-// or never end, so it is refused (without blocking on the open) as a
-// directory is.
-bool read_all(const std::string &path, std::string &bytes) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        int saved = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
-        close(fd);
-        errno = saved;
-        return false;
-    }
-    char buffer[65536];
-    ssize_t got;
-    while ((got = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(got));
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return got == 0;
-}
-
-bool write_all(int fd, const std::string &bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return false;
-        done += static_cast<size_t>(put);
-    }
-    return true;
 }
 
 }  // namespace
@@ -59,68 +24,29 @@ std::string directory_of(const std::string &path) {
 
 FileLook look_at_file(const std::string &path) {
     FileLook look;
-    std::string bytes;
-    if (!read_all(path, bytes)) {
-        look.state = errno == ENOENT ? FileState::Missing : FileState::Unreadable;
-        look.error = errno;
+    // Through a symbolic link to its final target, as the store reads (the
+    // reader itself never follows one).
+    auto read = fileio::read_whole_file(fileio::final_target(path).value_or(path), kLargestPropertyList);
+    if (!read) {
+        int error = errno;
+        look.state = error == ENOENT ? FileState::Missing : error == EFBIG ? FileState::TooLarge : FileState::Unreadable;
+        look.error = error;
+        look.reason = read.message();
         return look;
     }
-    if (bytes.empty()) return look;  // the store reads an empty file as an empty domain
-    auto data = CFRef<CFDataRef>::adopt(CFDataCreate(
-        kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes.data()), static_cast<CFIndex>(bytes.size())));
-    auto value = CFRef<CFPropertyListRef>::adopt(
-        CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), 0, nullptr, nullptr));
-    if (!value || CFGetTypeID(value.get()) != CFDictionaryGetTypeID()) {
-        look.state = FileState::NotPropertyList;
-        return look;
-    }
-    look.state = FileState::PropertyList;
-    look.value = value.release();
+    look.permissions = read->status.st_mode & 07777;
+    if (read->bytes.empty()) return look;  // the store reads an empty file as an empty domain
+    auto data = CFRef<CFDataRef>::adopt(CFDataCreate(kCFAllocatorDefault,
+                                                     reinterpret_cast<const UInt8 *>(read->bytes.data()),
+                                                     static_cast<CFIndex>(read->bytes.size())));
+    look.values = CFRef<CFDictionaryRef>::adopt(data ? CFPreferencesCreateDomainWithData(data.get(), &look.omitted) : nullptr);
+    look.state = look.values ? FileState::PropertyList : FileState::NotPropertyList;
     return look;
 }
 
-bool make_directories(const std::string &dir) {
-    struct stat info;
-    if (stat(dir.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) return true;
-        errno = ENOTDIR;
-        return false;
-    }
-    if (errno != ENOENT) return false;
-    std::string parent = directory_of(dir);
-    if (parent != dir && !make_directories(parent)) return false;
-    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-int why_not_writable(const std::string &path) {
-    std::string dir = directory_of(path);
-    if (!make_directories(dir)) return errno;
-    std::string pattern = dir + "/.defaults-probe-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return errno;
-    close(fd);
-    unlink(name.data());
-    FileLook look = look_at_file(path);
-    if (look.value) CFRelease(look.value);
-    return look.state == FileState::Unreadable ? look.error : 0;
-}
-
-bool replace_file(const std::string &path, const std::string &bytes) {
-    std::string pattern = directory_of(path) + "/." + file_name_of(path) + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, bytes) && fsync(fd) == 0;
-    int saved = errno;
-    close(fd);
-    if (ok && rename(name.data(), path.c_str()) == 0) return true;
-    saved = ok ? errno : saved;
-    unlink(name.data());
-    errno = saved;
-    return false;
+std::string omitted_note(const std::string &label, const std::string &path, CFIndex omitted) {
+    return "domain " + label + ": " + std::to_string(omitted) + (omitted == 1 ? " entry" : " entries") + " of " +
+           path + " nested deeper than the property-list limit (512) left out";
 }
 
 std::set<std::string> kept_aside_copies(const std::string &path) {

@@ -5,9 +5,9 @@
 
 #include <cli/cli.h>
 
+#include <csignal>
 #include <cstdio>
 #include <getopt.h>
-#include <utility>
 
 namespace {
 
@@ -32,8 +32,10 @@ const cli::Program kProgram{
     "  delete DOMAIN [KEY]       remove the key, or everything in the domain\n"
     "  domains                   list the domains that have a file\n"
     "  find WORD                 show the keys whose name or value holds WORD\n"
-    "  export DOMAIN FILE|-      write the domain as an XML property list\n"
+    "  export DOMAIN FILE|-      write the domain as an XML property list (binary when\n"
+    "                            a string holds characters XML cannot carry)\n"
     "  import DOMAIN FILE|-      replace the domain with an XML or binary property list\n"
+    "                            (at most 64 MiB)\n"
     "  help                      this text\n"
     "\n"
     "Value types for write:\n"
@@ -115,13 +117,10 @@ int fail(const std::string &message) {
     return 1;
 }
 
-std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status) {
-    auto domain = Domain::resolve(argument, scope);
-    if (!domain) {
-        *status = fail(domain.message());
-        return std::nullopt;
-    }
-    return std::move(*domain);
+void tell(const std::string &line) {
+    if (line.empty()) return;
+    fflush(stdout);
+    fprintf(stderr, "defaults: %s\n", line.c_str());
 }
 
 int main(int argc, char **argv) {
@@ -132,6 +131,10 @@ int main(int argc, char **argv) {
         {"anyUser", no_argument, nullptr, kAnyUser},     {"g", no_argument, nullptr, kGlobal},
         {"globalDomain", no_argument, nullptr, kGlobal}, {nullptr, 0, nullptr, 0},
     };
+    // Past a file size limit (ulimit -f) a write fails with EFBIG and is
+    // reported like any other failed write, instead of the signal ending the
+    // program mid-way.
+    signal(SIGXFSZ, SIG_IGN);
     Scope scope;
     bool global = false;
     int option;

@@ -35,17 +35,26 @@ class Parser {
 public:
     explicit Parser(const std::string &text) : text_(text) {}
 
-    OldStyleResult parse_all() {
+    Result<CFRef<CFPropertyListRef>> parse_all() {
         CFRef<CFPropertyListRef> value = parse_value();
         if (value && (skip_space(), pos_ != text_.size())) fail("unexpected text after the value");
-        if (!error_.empty()) return {nullptr, error_ + " at offset " + std::to_string(pos_)};
-        return {value.release(), {}};
+        if (!error_.empty()) return Failure(error_ + " at offset " + std::to_string(pos_));
+        if (!value) return Failure("no memory for the value");
+        return value;
     }
 
 private:
     const std::string &text_;
     size_t pos_ = 0;
+    int depth_ = 0;  // containers open around the value being parsed
     std::string error_;
+
+    // One more container opens at pos_; false past the depth limit.
+    bool enter() {
+        if (depth_ >= kOldStyleMaxDepth) return false;
+        ++depth_;
+        return true;
+    }
 
     bool at_end() const { return pos_ >= text_.size(); }
     char peek() const { return at_end() ? '\0' : text_[pos_]; }
@@ -85,10 +94,13 @@ private:
         return make_string(text_.substr(start, pos_ - start));
     }
 
+    // All of the text, U+0000 included (an escape can make one).
     CFRef<CFPropertyListRef> make_string(const std::string &utf8) {
-        auto made = CFStringFromUTF8(utf8);
+        auto made = CFRef<CFPropertyListRef>::adopt(
+            CFStringCreateWithBytes(kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(utf8.data()),
+                                    static_cast<CFIndex>(utf8.size()), kCFStringEncodingUTF8, false));
         if (!made) return fail("the text is not valid UTF-8");
-        return CFRef<CFPropertyListRef>::adopt(made.release());
+        return made;
     }
 
     bool parse_escape(std::string &out) {
@@ -145,6 +157,20 @@ private:
     }
 
     CFRef<CFPropertyListRef> parse_array() {
+        if (!enter()) return fail("containers nested deeper than " + std::to_string(kOldStyleMaxDepth));
+        CFRef<CFPropertyListRef> array = parse_array_items();
+        --depth_;
+        return array;
+    }
+
+    CFRef<CFPropertyListRef> parse_dictionary() {
+        if (!enter()) return fail("containers nested deeper than " + std::to_string(kOldStyleMaxDepth));
+        CFRef<CFPropertyListRef> dictionary = parse_dictionary_entries();
+        --depth_;
+        return dictionary;
+    }
+
+    CFRef<CFPropertyListRef> parse_array_items() {
         ++pos_;
         auto array = CFRef<CFMutableArrayRef>::adopt(CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
         skip_space();
@@ -164,7 +190,7 @@ private:
         return CFRef<CFPropertyListRef>::adopt(array.release());
     }
 
-    CFRef<CFPropertyListRef> parse_dictionary() {
+    CFRef<CFPropertyListRef> parse_dictionary_entries() {
         ++pos_;
         auto dictionary = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
             kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
@@ -215,4 +241,4 @@ private:
 
 }  // namespace
 
-OldStyleResult parse_old_style(const std::string &text) { return Parser(text).parse_all(); }
+Result<CFRef<CFPropertyListRef>> parse_old_style(const std::string &text) { return Parser(text).parse_all(); }

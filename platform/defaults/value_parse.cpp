@@ -1,6 +1,7 @@
 #include "value_parse.h"
 
 #include "old_style.h"
+#include "shown_text.h"
 
 #include <CFText.h>
 
@@ -86,9 +87,9 @@ ParsedValue parse_date(const std::string &text) {
 ParsedValue parse_data(const std::string &text) {
     std::string digits = text;
     if (digits.starts_with('<') && digits.ends_with('>')) digits = digits.substr(1, digits.size() - 2);
-    OldStyleResult parsed = parse_old_style("<" + digits + ">");
-    if (!parsed.value) return failure("not hex data (pairs of hex digits): " + text);
-    return success(parsed.value);
+    auto parsed = parse_old_style("<" + digits + ">");
+    if (!parsed) return failure("not hex data (pairs of hex digits): " + text);
+    return success(parsed->release());
 }
 
 // A plain value: old-style text or XML when it parses as one, else text.
@@ -99,14 +100,14 @@ ParsedValue parse_plain(const std::string &text) {
         auto data = CFRef<CFDataRef>::adopt(CFDataCreate(
             kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(text.data()), static_cast<CFIndex>(text.size())));
         CFPropertyListRef value = CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), 0, nullptr, nullptr);
-        if (!value) return failure("could not parse the XML property list: " + text);
+        if (!value) return failure("could not parse the XML property list: " + shown_text(text));
         return success(value);
     }
-    OldStyleResult parsed = parse_old_style(text);
-    if (parsed.value) return success(parsed.value);
+    auto parsed = parse_old_style(text);
+    if (parsed) return success(parsed->release());
     size_t first = text.find_first_not_of(" \t\n");
     if (first != std::string::npos && std::string("({<\"'").find(text[first]) != std::string::npos)
-        return failure("could not parse " + text + " as property-list text: " + parsed.error +
+        return failure("could not parse " + shown_text(text) + " as property-list text: " + parsed.message() +
                        " (quote the whole value for the shell, or use -string)");
     return success(make_string(text));
 }

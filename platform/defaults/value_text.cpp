@@ -3,6 +3,7 @@
 #include <CFText.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,8 @@ bool needs_quotes(const std::string &text) {
     return false;
 }
 
+// Control characters as octal escapes ("\001", "\000"), which the old-style
+// text `defaults write` reads turns back into the same characters.
 std::string quoted(const std::string &text) {
     std::string out = "\"";
     for (char c : text) {
@@ -27,10 +30,51 @@ std::string quoted(const std::string &text) {
         case '\n': out += "\\n"; break;
         case '\t': out += "\\t"; break;
         case '\r': out += "\\r"; break;
-        default: out += c;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                char escape[8];
+                snprintf(escape, sizeof escape, "\\%03o", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                out += escape;
+            } else {
+                out += c;
+            }
         }
     }
     return out + "\"";
+}
+
+// The string's whole text in UTF-8, U+0000 included (a C string would end
+// there).
+std::string whole_text(CFStringRef string) {
+    if (!CFStringContainsNUL(string)) return UTF8FromCFString(string);
+    std::string out;
+    CFIndex length = CFStringGetLength(string);
+    for (CFIndex i = 0; i < length; ++i) {
+        uint32_t code = CFStringGetCharacterAtIndex(string, i);
+        if (code >= 0xd800 && code < 0xdc00 && i + 1 < length) {
+            uint32_t low = CFStringGetCharacterAtIndex(string, i + 1);
+            if (low >= 0xdc00 && low < 0xe000) {
+                code = 0x10000 + ((code - 0xd800) << 10) + (low - 0xdc00);
+                ++i;
+            }
+        }
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xc0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3f));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xe0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (code & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | (code >> 18));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (code & 0x3f));
+        }
+    }
+    return out;
 }
 
 std::string string_text(const std::string &text) { return needs_quotes(text) ? quoted(text) : text; }
@@ -79,50 +123,70 @@ std::string date_text(CFDateRef date) {
     return buffer;
 }
 
-std::string pad(int indent) { return std::string(static_cast<size_t>(indent) * 4, ' '); }
+// Indentation stops growing here, so a deeply nested value prints in time
+// and text linear in its size (as the codec's XML writer does).
+constexpr int kMaxIndent = 32;
+
+void append_pad(std::string &out, int indent) { out.append(static_cast<size_t>(std::min(indent, kMaxIndent)) * 4, ' '); }
+
+void append_value(std::string &out, CFPropertyListRef value, int indent);
 
 // A container opens with its own indentation, even after "key = ": the
 // form the platform's command prints, which scripts may rely on.
-std::string array_text(CFArrayRef array, int indent) {
+void append_array(std::string &out, CFArrayRef array, int indent) {
     CFIndex count = CFArrayGetCount(array);
-    if (count == 0) return pad(indent) + "(\n" + pad(indent) + ")";
-    std::string out = pad(indent) + "(\n";
+    append_pad(out, indent);
+    out += "(\n";
     for (CFIndex i = 0; i < count; ++i) {
-        out += pad(indent + 1) + value_text(CFArrayGetValueAtIndex(array, i), indent + 1);
+        append_pad(out, indent + 1);
+        append_value(out, CFArrayGetValueAtIndex(array, i), indent + 1);
         out += i + 1 < count ? ",\n" : "\n";
     }
-    return out + pad(indent) + ")";
+    append_pad(out, indent);
+    out += ")";
 }
 
-std::string dictionary_text(CFDictionaryRef dictionary, int indent) {
+void append_dictionary(std::string &out, CFDictionaryRef dictionary, int indent) {
     CFIndex count = CFDictionaryGetCount(dictionary);
     std::vector<const void *> keys(static_cast<size_t>(count)), values(static_cast<size_t>(count));
     CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
     std::vector<std::pair<std::string, const void *>> entries;
-    for (size_t i = 0; i < keys.size(); ++i) entries.emplace_back(UTF8FromCFString(static_cast<CFStringRef>(keys[i])), values[i]);
+    for (size_t i = 0; i < keys.size(); ++i) entries.emplace_back(whole_text(static_cast<CFStringRef>(keys[i])), values[i]);
     std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    std::string out = pad(indent) + "{\n";
-    for (const auto &[key, value] : entries)
-        out += pad(indent + 1) + string_text(key) + " = " + value_text(value, indent + 1) + ";\n";
-    return out + pad(indent) + "}";
+    append_pad(out, indent);
+    out += "{\n";
+    for (const auto &[key, value] : entries) {
+        append_pad(out, indent + 1);
+        out += string_text(key) + " = ";
+        append_value(out, value, indent + 1);
+        out += ";\n";
+    }
+    append_pad(out, indent);
+    out += "}";
+}
+
+void append_value(std::string &out, CFPropertyListRef value, int indent) {
+    CFTypeID type = CFGetTypeID(value);
+    if (type == CFStringGetTypeID()) out += string_text(whole_text(static_cast<CFStringRef>(value)));
+    else if (type == CFNumberGetTypeID()) out += number_text(static_cast<CFNumberRef>(value));
+    else if (type == CFBooleanGetTypeID()) out += CFBooleanGetValue(static_cast<CFBooleanRef>(value)) ? "1" : "0";
+    else if (type == CFArrayGetTypeID()) append_array(out, static_cast<CFArrayRef>(value), indent);
+    else if (type == CFDictionaryGetTypeID()) append_dictionary(out, static_cast<CFDictionaryRef>(value), indent);
+    else if (type == CFDataGetTypeID()) out += data_text(static_cast<CFDataRef>(value));
+    else if (type == CFDateGetTypeID()) out += quoted(date_text(static_cast<CFDateRef>(value)));
+    else out += "?";
 }
 
 }  // namespace
 
 std::string value_text(CFPropertyListRef value, int indent) {
-    CFTypeID type = CFGetTypeID(value);
-    if (type == CFStringGetTypeID()) return string_text(UTF8FromCFString(static_cast<CFStringRef>(value)));
-    if (type == CFNumberGetTypeID()) return number_text(static_cast<CFNumberRef>(value));
-    if (type == CFBooleanGetTypeID()) return CFBooleanGetValue(static_cast<CFBooleanRef>(value)) ? "1" : "0";
-    if (type == CFArrayGetTypeID()) return array_text(static_cast<CFArrayRef>(value), indent);
-    if (type == CFDictionaryGetTypeID()) return dictionary_text(static_cast<CFDictionaryRef>(value), indent);
-    if (type == CFDataGetTypeID()) return data_text(static_cast<CFDataRef>(value));
-    if (type == CFDateGetTypeID()) return quoted(date_text(static_cast<CFDateRef>(value)));
-    return "?";
+    std::string out;
+    append_value(out, value, indent);
+    return out;
 }
 
 std::string value_text_bare(CFPropertyListRef value) {
-    if (CFGetTypeID(value) == CFStringGetTypeID()) return UTF8FromCFString(static_cast<CFStringRef>(value));
+    if (CFGetTypeID(value) == CFStringGetTypeID()) return whole_text(static_cast<CFStringRef>(value));
     if (CFGetTypeID(value) == CFDateGetTypeID()) return date_text(static_cast<CFDateRef>(value));
     return value_text(value);
 }

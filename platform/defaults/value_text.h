@@ -9,6 +9,8 @@
 
 #include <string>
 
+// Indentation stops growing after 32 levels, so a deep value prints in
+// text and time linear in its size.
 std::string value_text(CFPropertyListRef value, int indent = 0);
 
 // As value_text, but a string prints as its bare text (`read DOMAIN KEY`).

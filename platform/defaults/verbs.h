@@ -4,21 +4,21 @@
 #pragma once
 
 #include "domain.h"
+#include "shown_text.h"
 
 #include <CFText.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 using Words = std::vector<std::string>;
 
+// The failures of the verbs' own steps come back as Result values; only a
+// verb turns one into its report and exit status.
 int usage_error(const std::string &problem);
 int fail(const std::string &message);
-
-// The domain an argument names, or nothing with the failure reported and
-// *status set.
-std::optional<Domain> resolve(const std::string &argument, const Scope &scope, int *status);
+// A line for the user on standard error that is no failure; nothing when empty.
+void tell(const std::string &line);
 
 int verb_read(const Words &args, const Scope &scope);
 int verb_read_type(const Words &args, const Scope &scope);

@@ -10,31 +10,25 @@
 
 namespace {
 
-// The domain's values, or a failure already reported (*status set); a
-// domain with nothing in it is reported as not existing.
-CFRef<CFDictionaryRef> existing_values(const Domain &domain, int *status) {
+// The domain's values; a domain with nothing in it does not exist. Entries
+// left out of the file's reading are told on the way.
+Result<CFRef<CFDictionaryRef>> existing_values(const Domain &domain) {
     Loaded loaded = domain.load();
-    if (!loaded.values) {
-        *status = fail(loaded.error);
-        return {};
-    }
-    if (!loaded.exists) {
-        *status = fail("domain " + domain.label() + " does not exist");
-        return {};
-    }
+    if (!loaded.values) return Failure(loaded.error);
+    tell(loaded.note);
+    if (!loaded.exists) return Failure("domain " + domain.label() + " does not exist");
     return loaded.values;
 }
 
-// The value of key in the domain the argument names, or NULL with the
-// failure reported (*status set).
-CFRef<CFPropertyListRef> existing_value(const std::string &argument, const std::string &key, const Scope &scope,
-                                        int *status) {
-    auto domain = resolve(argument, scope, status);
-    if (!domain) return {};
-    auto values = existing_values(*domain, status);
-    if (!values) return {};
-    const void *value = CFDictionaryGetValue(values.get(), CFStringFromUTF8(key).get());
-    if (!value) *status = fail("the key " + key + " does not exist in domain " + domain->label());
+// The value of key in the domain the argument names.
+Result<CFRef<CFPropertyListRef>> existing_value(const std::string &argument, const std::string &key,
+                                                const Scope &scope) {
+    auto domain = Domain::resolve(argument, scope);
+    if (!domain) return domain.failure();
+    auto values = existing_values(*domain);
+    if (!values) return values.failure();
+    const void *value = CFDictionaryGetValue(values->get(), CFStringFromUTF8(key).get());
+    if (!value) return Failure("the key " + key + " does not exist in domain " + domain->label());
     return CFRef<CFPropertyListRef>::retain(value);
 }
 
@@ -93,14 +87,21 @@ int read_everything(const Scope &scope) {
         if (!domain) continue;  // a file whose name no domain can have
         Loaded loaded = domain->load();
         if (!loaded.values) {
-            fprintf(stderr, "defaults: %s\n", loaded.error.c_str());
+            tell(loaded.error);
             status = 1;
             continue;
         }
+        tell(loaded.note);
         if (loaded.exists) CFDictionarySetValue(all.get(), CFStringFromUTF8(name).get(), loaded.values.get());
     }
     printf("%s\n", value_text(all.get()).c_str());
     return status;
+}
+
+// A line of text that may hold U+0000: printed whole, not cut there.
+void print_line(const std::string &text) {
+    fwrite(text.data(), 1, text.size(), stdout);
+    fputc('\n', stdout);
 }
 
 bool write_bytes(FILE *to, CFDataRef data) {
@@ -113,27 +114,25 @@ bool write_bytes(FILE *to, CFDataRef data) {
 int verb_read(const Words &args, const Scope &scope) {
     if (args.size() > 2) return usage_error("read takes at most a domain and a key");
     if (args.empty()) return read_everything(scope);
-    int status = 0;
     if (args.size() == 2) {
-        auto value = existing_value(args[0], args[1], scope, &status);
-        if (!value) return status;
-        printf("%s\n", value_text_bare(value.get()).c_str());
+        auto value = existing_value(args[0], args[1], scope);
+        if (!value) return fail(value.message());
+        print_line(value_text_bare(value->get()));
         return 0;
     }
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
-    auto values = existing_values(*domain, &status);
-    if (!values) return status;
-    printf("%s\n", value_text(values.get()).c_str());
+    auto domain = Domain::resolve(args[0], scope);
+    if (!domain) return fail(domain.message());
+    auto values = existing_values(*domain);
+    if (!values) return fail(values.message());
+    print_line(value_text(values->get()));
     return 0;
 }
 
 int verb_read_type(const Words &args, const Scope &scope) {
     if (args.size() != 2) return usage_error("read-type needs a domain and a key");
-    int status = 0;
-    auto value = existing_value(args[0], args[1], scope, &status);
-    if (!value) return status;
-    printf("Type is %s\n", value_type_name(value.get()).c_str());
+    auto value = existing_value(args[0], args[1], scope);
+    if (!value) return fail(value.message());
+    printf("Type is %s\n", value_type_name(value->get()).c_str());
     return 0;
 }
 
@@ -166,14 +165,20 @@ int verb_find(const Words &args, const Scope &scope) {
 
 int verb_export(const Words &args, const Scope &scope) {
     if (args.size() != 2) return usage_error("export needs a domain and a file (or -)");
-    int status = 0;
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
-    auto values = existing_values(*domain, &status);
-    if (!values) return status;
+    auto domain = Domain::resolve(args[0], scope);
+    if (!domain) return fail(domain.message());
+    auto values = existing_values(*domain);
+    if (!values) return fail(values.message());
     auto data = CFRef<CFDataRef>::adopt(
-        CFPropertyListCreateData(kCFAllocatorDefault, values.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
-    if (!data) return fail("could not export domain " + domain->label() + ": it holds a value no property list can");
+        CFPropertyListCreateData(kCFAllocatorDefault, values->get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    if (!data) {
+        // Text XML cannot carry (control characters): binary keeps it, as
+        // the store's own file does.
+        data = CFRef<CFDataRef>::adopt(CFPropertyListCreateData(kCFAllocatorDefault, values->get(),
+                                                                kCFPropertyListBinaryFormat_v1_0, 0, nullptr));
+        if (!data) return fail("could not export domain " + domain->label() + ": it holds a value no property list can");
+        tell("domain " + domain->label() + " holds text XML cannot carry; it is exported as a binary property list");
+    }
     if (args[1] == "-") return write_bytes(stdout, data.get()) && fflush(stdout) == 0 ? 0 : fail("could not write standard output: " + std::string(strerror(errno)));
     FILE *file = fopen(args[1].c_str(), "wb");
     if (!file) return fail("could not export domain " + domain->label() + " to " + args[1] + ": " + strerror(errno));

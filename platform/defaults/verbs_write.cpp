@@ -5,9 +5,16 @@
 #include "value_parse.h"
 #include "value_text.h"
 
+#include "domain_file.h"
+
+#include <CoreFoundation/CFPreferencesPrivate.h>
+#include <FileIO/durable_file.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -20,21 +27,16 @@ CFRef<CFMutableDictionaryRef> empty_dictionary() {
 // Loads the domain for a change; a broken file is no obstacle (the store
 // keeps it aside), nor a directory that is not one (the write reports
 // it), but an unreadable file is: it is never overwritten.
-std::optional<Loaded> load_for_change(const Domain &domain, int *status) {
+Result<Loaded> load_for_change(const Domain &domain) {
     Loaded loaded = domain.load();
-    if (loaded.read_error && loaded.read_error != ENOTDIR) {
-        *status = fail("could not write domain " + domain.label() + " to " + domain.file() +
+    if (loaded.read_error && loaded.read_error != ENOTDIR)
+        return Failure("could not write domain " + domain.label() + " to " + domain.file() +
                        ": the file cannot be read (" + strerror(loaded.read_error) + ")");
-        return std::nullopt;
-    }
     if (loaded.not_property_list || loaded.read_error == ENOTDIR) {
         loaded.values = CFRef<CFDictionaryRef>::adopt(empty_dictionary().release());
         return loaded;
     }
-    if (!loaded.values) {
-        *status = fail(loaded.error);
-        return std::nullopt;
-    }
+    if (!loaded.values) return Failure(loaded.error);
     return loaded;
 }
 
@@ -53,9 +55,9 @@ std::vector<CFStringRef> keys_of(CFDictionaryRef values) {
 }
 
 // Replaces the whole domain with values.
-int replace_domain(const Domain &domain, CFDictionaryRef values, int *status) {
-    auto loaded = load_for_change(domain, status);
-    if (!loaded) return *status;
+int replace_domain(const Domain &domain, CFDictionaryRef values) {
+    auto loaded = load_for_change(domain);
+    if (!loaded) return fail(loaded.message());
     std::vector<CFStringRef> gone;
     for (CFStringRef key : keys_of(loaded->values.get()))
         if (!CFDictionaryContainsKey(values, key)) gone.push_back(key);
@@ -63,13 +65,12 @@ int replace_domain(const Domain &domain, CFDictionaryRef values, int *status) {
 }
 
 // The value to store for -array-add and -dict-add: what is there, extended.
-CFRef<CFPropertyListRef> merged(const Domain &domain, const std::string &key, CFPropertyListRef current,
-                                const ParsedValue &parsed, int *status) {
+Result<CFRef<CFPropertyListRef>> merged(const Domain &domain, const std::string &key, CFPropertyListRef current,
+                                        const ParsedValue &parsed) {
     if (parsed.kind == WriteKind::ArrayAdd) {
-        if (current && CFGetTypeID(current) != CFArrayGetTypeID()) {
-            *status = fail("cannot add to " + key + " in domain " + domain.label() + ": it is a " + value_type_name(current) + ", not an array");
-            return {};
-        }
+        if (current && CFGetTypeID(current) != CFArrayGetTypeID())
+            return Failure("cannot add to " + key + " in domain " + domain.label() + ": it is a " +
+                           value_type_name(current) + ", not an array");
         auto array = CFRef<CFMutableArrayRef>::adopt(
             current ? CFArrayCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFArrayRef>(current))
                     : CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
@@ -77,10 +78,9 @@ CFRef<CFPropertyListRef> merged(const Domain &domain, const std::string &key, CF
         for (CFIndex i = 0; i < CFArrayGetCount(added); ++i) CFArrayAppendValue(array.get(), CFArrayGetValueAtIndex(added, i));
         return CFRef<CFPropertyListRef>::adopt(array.release());
     }
-    if (current && CFGetTypeID(current) != CFDictionaryGetTypeID()) {
-        *status = fail("cannot add to " + key + " in domain " + domain.label() + ": it is a " + value_type_name(current) + ", not a dictionary");
-        return {};
-    }
+    if (current && CFGetTypeID(current) != CFDictionaryGetTypeID())
+        return Failure("cannot add to " + key + " in domain " + domain.label() + ": it is a " +
+                       value_type_name(current) + ", not a dictionary");
     auto dictionary = CFRef<CFMutableDictionaryRef>::adopt(
         current ? CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFDictionaryRef>(current))
                 : CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
@@ -92,45 +92,49 @@ CFRef<CFPropertyListRef> merged(const Domain &domain, const std::string &key, CF
 
 // `write DOMAIN '{key = value; ...}'`: the text becomes the whole domain.
 int write_whole_domain(const Domain &domain, const std::string &text) {
-    OldStyleResult parsed = parse_old_style(text);
-    auto value = CFRef<CFPropertyListRef>::adopt(parsed.value);
-    if (!value) return fail("could not parse " + text + " as property-list text: " + parsed.error);
-    if (CFGetTypeID(value.get()) != CFDictionaryGetTypeID())
-        return fail("writing a whole domain needs a dictionary, not " + text);
-    int status = 0;
-    return replace_domain(domain, static_cast<CFDictionaryRef>(value.get()), &status);
+    auto value = parse_old_style(text);
+    if (!value) return fail("could not parse " + shown_text(text) + " as property-list text: " + value.message());
+    if (CFGetTypeID(value->get()) != CFDictionaryGetTypeID())
+        return fail("writing a whole domain needs a dictionary, not " + shown_text(text));
+    return replace_domain(domain, static_cast<CFDictionaryRef>(value->get()));
 }
 
-bool read_input(const std::string &path, std::string &bytes) {
-    FILE *file = path == "-" ? stdin : fopen(path.c_str(), "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-    bool ok = !ferror(file);
-    int saved = errno;
-    if (file != stdin) fclose(file);
-    errno = saved ? saved : EIO;
-    return ok;
+// The bytes to import: a file (a link, a pipe or a device as much as a
+// regular file: the user named it) or standard input, read to its end but
+// never past the property-list limit, so an endless source stops there.
+Result<std::string> read_input(const std::string &path) {
+    if (path == "-") return fileio::read_to_end(STDIN_FILENO, kLargestPropertyList);
+    int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Failure(strerror(errno));
+    struct stat info {};
+    Result<std::string> bytes = Failure(strerror(EISDIR));
+    if (fstat(fd, &info) != 0)
+        bytes = Failure(strerror(errno));
+    else if (S_ISREG(info.st_mode) && static_cast<unsigned long long>(info.st_size) > kLargestPropertyList)
+        bytes = Failure("too large: more than " + fileio::size_text(kLargestPropertyList));
+    else if (!S_ISDIR(info.st_mode))
+        bytes = fileio::read_to_end(fd, kLargestPropertyList);
+    close(fd);
+    return bytes;
 }
 
 }  // namespace
 
 int verb_write(const Words &args, const Scope &scope) {
     if (args.size() < 2) return usage_error("write needs a domain, a key and a value");
-    int status = 0;
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
+    auto domain = Domain::resolve(args[0], scope);
+    if (!domain) return fail(domain.message());
     if (args.size() == 2) return write_whole_domain(*domain, args[1]);
     ParsedValue parsed = parse_value({args.begin() + 2, args.end()});
     auto value = CFRef<CFPropertyListRef>::adopt(parsed.value);
     if (!value) return fail(parsed.error);
-    auto loaded = load_for_change(*domain, &status);
-    if (!loaded) return status;
+    auto loaded = load_for_change(*domain);
+    if (!loaded) return fail(loaded.message());
     auto key = CFStringFromUTF8(args[1]);
     if (parsed.kind != WriteKind::Replace) {
-        value = merged(*domain, args[1], CFDictionaryGetValue(loaded->values.get(), key.get()), parsed, &status);
-        if (!value) return status;
+        auto extended = merged(*domain, args[1], CFDictionaryGetValue(loaded->values.get(), key.get()), parsed);
+        if (!extended) return fail(extended.message());
+        value = *extended;
     }
     auto set = empty_dictionary();
     CFDictionarySetValue(set.get(), key.get(), value.get());
@@ -139,9 +143,8 @@ int verb_write(const Words &args, const Scope &scope) {
 
 int verb_rename(const Words &args, const Scope &scope) {
     if (args.size() != 3) return usage_error("rename needs a domain, the old key and the new key");
-    int status = 0;
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
+    auto domain = Domain::resolve(args[0], scope);
+    if (!domain) return fail(domain.message());
     Loaded loaded = domain->load();
     if (!loaded.values) return fail(loaded.error);
     auto old_key = CFStringFromUTF8(args[1]);
@@ -155,9 +158,8 @@ int verb_rename(const Words &args, const Scope &scope) {
 
 int verb_delete(const Words &args, const Scope &scope) {
     if (args.empty() || args.size() > 2) return usage_error("delete needs a domain and, optionally, a key");
-    int status = 0;
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
+    auto domain = Domain::resolve(args[0], scope);
+    if (!domain) return fail(domain.message());
     Loaded loaded = domain->load();
     if (!loaded.values) return fail(loaded.error);
     if (!loaded.exists) return fail("domain " + domain->label() + " does not exist");
@@ -170,17 +172,28 @@ int verb_delete(const Words &args, const Scope &scope) {
 
 int verb_import(const Words &args, const Scope &scope) {
     if (args.size() != 2) return usage_error("import needs a domain and a file (or -)");
-    int status = 0;
-    auto domain = resolve(args[0], scope, &status);
-    if (!domain) return status;
+    auto domain = Domain::resolve(args[0], scope);
+    if (!domain) return fail(domain.message());
     std::string from = args[1] == "-" ? "standard input" : args[1];
-    std::string bytes;
-    if (!read_input(args[1], bytes)) return fail("could not import " + from + ": " + strerror(errno));
+    auto bytes = read_input(args[1]);
+    if (!bytes) return fail("could not import " + from + ": " + bytes.message());
     auto data = CFRef<CFDataRef>::adopt(CFDataCreate(
-        kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes.data()), static_cast<CFIndex>(bytes.size())));
-    auto value = CFRef<CFPropertyListRef>::adopt(CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), 0, nullptr, nullptr));
-    if (!value) return fail("could not import " + from + ": it is not a property list (XML or binary)");
-    if (CFGetTypeID(value.get()) != CFDictionaryGetTypeID())
-        return fail("could not import " + from + ": its top level is a " + value_type_name(value.get()) + ", not a dictionary");
-    return replace_domain(*domain, static_cast<CFDictionaryRef>(value.get()), &status);
+        kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bytes->data()), static_cast<CFIndex>(bytes->size())));
+    // Read as the store reads a domain, so that an entry beyond the limits
+    // is found and refused here rather than left out without a word.
+    CFIndex omitted = 0;
+    auto values = CFRef<CFDictionaryRef>::adopt(data ? CFPreferencesCreateDomainWithData(data.get(), &omitted) : nullptr);
+    if (!values) {
+        auto value = CFRef<CFPropertyListRef>::adopt(
+            data ? CFPropertyListCreateWithData(kCFAllocatorDefault, data.get(), 0, nullptr, nullptr) : nullptr);
+        if (value && CFGetTypeID(value.get()) != CFDictionaryGetTypeID())
+            return fail("could not import " + from + ": its top level is a " + value_type_name(value.get()) +
+                        ", not a dictionary");
+        return fail("could not import " + from + ": it is not a property list (XML or binary)");
+    }
+    if (omitted > 0)
+        return fail("could not import " + from + ": " + std::to_string(omitted) +
+                    (omitted == 1 ? " entry is" : " entries are") +
+                    " nested deeper than the property-list limit (512)");
+    return replace_domain(*domain, values.get());
 }

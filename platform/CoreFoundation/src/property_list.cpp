@@ -4,6 +4,8 @@
 
 #include "runtime.h"
 
+#include <CoreFoundation/CFPreferencesPrivate.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -74,4 +76,13 @@ Boolean CFPropertyListIsValid(CFPropertyListRef plist, CFPropertyListFormat form
     std::string bytes;
     if (!cfplist::encode_binary(plist, bytes)) return false;
     return format != kCFPropertyListOpenStepFormat || holds_only_openstep_types(plist);
+}
+
+CFDictionaryRef CFPreferencesCreateDomainWithData(CFDataRef data, CFIndex *omittedEntries) {
+    if (omittedEntries) *omittedEntries = 0;
+    if (!data) return nullptr;
+    cfplist::DomainContents contents =
+        cfplist::decode_domain(CFDataGetBytePtr(data), static_cast<size_t>(CFDataGetLength(data)));
+    if (omittedEntries) *omittedEntries = contents.omitted_entries;
+    return contents.dictionary;
 }

@@ -5,7 +5,10 @@
 
 #include "property_list_codec_internal.h"
 
+#include "runtime.h"
+
 #include <new>
+#include <unordered_map>
 
 namespace cfplist {
 namespace detail {
@@ -139,6 +142,79 @@ bool encode_for_file(CFPropertyListRef value, std::string &out, std::span<const 
 }
 
 bool encode_entry_xml(CFPropertyListRef value, std::string &out) { return encode(value, out, detail::write_entry_xml); }
+
+namespace {
+
+// Why a writer refused the value, found by a walk of its own (an explicit
+// stack, as the value may nest without bound or hold itself). Only called
+// once both writers refused it, so it names the first thing a writer
+// refuses; a value where it finds nothing was refused for its size.
+std::string why_refused(CFPropertyListRef value, int depth) {
+    struct Place {
+        CFTypeRef value;
+        int depth;
+    };
+    std::vector<Place> to_visit{{value, depth}};
+    // The deepest place each container was seen at: seen again no deeper,
+    // its contents were already checked from there.
+    std::unordered_map<CFTypeRef, int> deepest;
+    while (!to_visit.empty()) {
+        Place place = to_visit.back();
+        to_visit.pop_back();
+        if (!place.value || !cf::is_live_value(place.value)) return "it holds something that is not a value";
+        if (place.depth > detail::kMaxDepth)
+            return "it is nested deeper than " + std::to_string(detail::kMaxDepth) + " containers";
+        CFTypeID type = CFGetTypeID(place.value);
+        if (type == CFDateGetTypeID()) {
+            if (!detail::is_storable_date(CFDateGetAbsoluteTime(static_cast<CFDateRef>(place.value))))
+                return "it holds a date outside the years 1 to 9999";
+            continue;
+        }
+        if (type == CFStringGetTypeID() || type == CFNumberGetTypeID() || type == CFBooleanGetTypeID() ||
+            type == CFDataGetTypeID())
+            continue;
+        if (type != CFArrayGetTypeID() && type != CFDictionaryGetTypeID())
+            return "it holds a value of a type no property list can hold";
+        auto seen = deepest.find(place.value);
+        if (seen != deepest.end() && seen->second >= place.depth) continue;
+        deepest[place.value] = place.depth;
+        if (type == CFArrayGetTypeID()) {
+            auto array = static_cast<CFArrayRef>(place.value);
+            for (CFIndex i = 0, count = CFArrayGetCount(array); i < count; ++i)
+                to_visit.push_back({CFArrayGetValueAtIndex(array, i), place.depth + 1});
+            continue;
+        }
+        auto dictionary = static_cast<CFDictionaryRef>(place.value);
+        auto count = static_cast<size_t>(CFDictionaryGetCount(dictionary));
+        std::vector<const void *> keys(count), values(count);
+        CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+        for (size_t i = 0; i < count; ++i) {
+            if (!keys[i] || !cf::is_live_value(keys[i]) || CFGetTypeID(keys[i]) != CFStringGetTypeID())
+                return "it holds a dictionary key that is not a string";
+            to_visit.push_back({values[i], place.depth + 1});
+        }
+    }
+    return "its text would be larger than " + std::to_string(detail::kMaxFileBytes >> 20) + " MiB";
+}
+
+}  // namespace
+
+std::string why_entry_cannot_be_written(CFPropertyListRef value) {
+    if (!value) return "it is no value";
+    try {
+        // The value as it stands in a file: inside a one-entry dictionary.
+        const void *key = CFSTR("k");
+        auto entry = detail::Owned::adopt(CFDictionaryCreate(kCFAllocatorDefault, &key, &value, 1,
+                                                             &kCFTypeDictionaryKeyCallBacks,
+                                                             &kCFTypeDictionaryValueCallBacks));
+        if (!entry) return "there is not enough memory to check it";
+        std::string bytes;
+        if (can_encode_xml(entry.get()) || encode_binary(entry.get(), bytes)) return {};
+        return why_refused(value, 1);
+    } catch (const std::bad_alloc &) {
+        return "there is not enough memory to check it";
+    }
+}
 
 bool is_binary_property_list(const void *bytes, size_t size) {
     return bytes && detail::is_binary(std::string_view(static_cast<const char *>(bytes), size));

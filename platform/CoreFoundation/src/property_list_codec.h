@@ -82,6 +82,14 @@ bool encode_for_file(CFPropertyListRef value, std::string &out, std::span<const 
 // dictionary; false when encode_for_file could not write it as XML.
 bool encode_entry_xml(CFPropertyListRef value, std::string &out);
 
+// Whether a file can hold the value as the value of one of its top-level
+// dictionary's entries (one container deeper than the value itself), in XML
+// or in binary, the way encode_for_file chooses: empty when it can, else why
+// not, in words that follow "cannot be stored: " ("it is nested deeper than
+// 512 containers"). Costs a binary writing of the value when XML cannot
+// carry it.
+CFPLIST_EXPORT std::string why_entry_cannot_be_written(CFPropertyListRef value);
+
 // True when bytes start as a binary property list does.
 CFPLIST_EXPORT bool is_binary_property_list(const void *bytes, size_t size);
 

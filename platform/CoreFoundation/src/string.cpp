@@ -76,6 +76,17 @@ CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char *cStr,
     return cf::create_string_from_utf16(*text);
 }
 
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex numBytes,
+                                    CFStringEncoding encoding, Boolean isExternalRepresentation) {
+    if (numBytes < 0 || (!bytes && numBytes > 0)) cf::fatal("CFStringCreateWithBytes", "no bytes");
+    std::string_view text(reinterpret_cast<const char *>(bytes), static_cast<size_t>(numBytes));
+    if (isExternalRepresentation && encoding == kCFStringEncodingUTF8 && text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    std::optional<std::u16string> decoded = cf::decode_bytes(text, encoding);
+    if (!decoded) return nullptr;
+    return cf::create_string_from_utf16(*decoded);
+}
+
 CFStringRef CFStringCreateCopy(CFAllocatorRef, CFStringRef theString) {
     // Strings are immutable, so the copy is the string itself.
     return static_cast<CFStringRef>(CFRetain(cf::checked_string(theString, "CFStringCreateCopy")));

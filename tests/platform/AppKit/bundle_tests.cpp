@@ -86,6 +86,19 @@ TEST_F(BundleTest, MissingBundlesAndInfoPlistsGiveNothing) {
     EXPECT_EQ(bare->infoDictionary()->count(), 0u);
 }
 
+TEST_F(BundleTest, AnInfoPlistThatIsALinkIsReadAtItsTarget) {
+    TempDir dir;
+    write_file(dir.path() + "/elsewhere.plist",
+               "<?xml version=\"1.0\"?><plist><dict><key>CFBundleIdentifier</key><string>org.example.linked"
+               "</string></dict></plist>");
+    fs::create_directories(dir.path() + "/Contents");
+    fs::create_symlink(dir.path() + "/elsewhere.plist", dir.path() + "/Contents/Info.plist");
+    NSBundle *linked = NSBundle::bundleWithPath(NSString::stringWithUTF8String(dir.path().c_str()));
+    ASSERT_NE(linked, nil);
+    ASSERT_NE(linked->bundleIdentifier(), nil);
+    EXPECT_EQ(linked->bundleIdentifier()->stdString(), "org.example.linked");
+}
+
 TEST_F(BundleTest, ClassesOutsideAnyBundleBelongToTheMainBundle) {
     std::string program = fs::read_symlink("/proc/self/exe").parent_path().string();
     EXPECT_EQ(NSBundle::mainBundle()->bundlePath()->stdString(), program);

@@ -1,45 +1,26 @@
 #include "foundation/property_list_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <FileIO/durable_file.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
 // Larger than any bundle's Info.plist or layout; the property-list reader
 // refuses more anyway.
-constexpr off_t kLargestFile = off_t{64} << 20;
+constexpr size_t kLargestFile = size_t{64} << 20;
 
-// The whole file, unless it is not a regular file that can be read.
-// O_NONBLOCK: a FIFO at the path must not block the opening.
+// The whole file, unless it is not a regular file that can be read: a FIFO
+// at the path never blocks the read, and a file past the limit is refused
+// while it is read. A symbolic link is followed to its final target, as
+// bundles may be assembled with links.
 Result<std::string> read_regular_file(const std::string &path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return Failure("cannot read " + path + ": " + std::strerror(errno));
-    struct stat info {};
-    bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (!regular || info.st_size > kLargestFile) {
-        close(fd);
-        return Failure("cannot read " + path + (regular ? ": too large" : ": not a regular file"));
-    }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0 || static_cast<off_t>(bytes.size()) + got > kLargestFile) {
-            std::string reason = got < 0 ? std::strerror(errno) : "too large";
-            close(fd);
-            return Failure("cannot read " + path + ": " + reason);
-        }
-        if (got == 0) break;
-        bytes.append(buffer, static_cast<size_t>(got));
-    }
-    close(fd);
-    return bytes;
+    auto target = fileio::final_target(path);
+    if (!target) return Failure("cannot read " + path + ": a symbolic link that leads nowhere");
+    auto read = fileio::read_whole_file(*target, kLargestFile);
+    if (!read) return Failure("cannot read " + path + ": " + read.message());
+    return std::move(read->bytes);
 }
 
 }  // namespace

@@ -39,6 +39,12 @@ CF_EXPORT CFStringRef __CFStringMakeConstantString(const char *cStr);
  * the encoding or the allocation fails. Caller owns the result. */
 CF_EXPORT CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char *cStr,
                                                 CFStringEncoding encoding);
+/* Decodes numBytes bytes, U+0000 included (a C string would end there).
+ * isExternalRepresentation: a leading byte order mark is skipped. NULL when
+ * the bytes are not valid in the encoding or the allocation fails. Caller
+ * owns the result. */
+CF_EXPORT CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8 *bytes, CFIndex numBytes,
+                                              CFStringEncoding encoding, Boolean isExternalRepresentation);
 /* Caller owns the result (which may be the same immutable string, retained). */
 CF_EXPORT CFStringRef CFStringCreateCopy(CFAllocatorRef alloc, CFStringRef theString);
 /* Length in UTF-16 code units. */

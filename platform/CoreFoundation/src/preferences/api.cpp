@@ -69,11 +69,18 @@ void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef
                            CFStringRef userName, CFStringRef hostName) {
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     auto name = key_name(key);
-    // A value that cannot be stored is dropped here, not at write time, so
-    // it can never make a later synchronize fail for the other keys.
+    if (!path || !name) return;
+    // Checked here, once: a value that cannot be stored is kept pending with
+    // the reason, and the next synchronize fails on it instead of reporting
+    // the domain stored without it.
     std::string text;
-    if (!path || !name || (value && !cfprefs::storable_value(value, text))) return;
-    cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) { domain.set_value(*name, value, std::move(text)); });
+    Status storable = value ? cfprefs::storable_value(value, text) : Status::success();
+    cfprefs::with_domain(*path, [&](cfprefs::DomainFile &domain) {
+        if (storable)
+            domain.set_value(*name, value, std::move(text));
+        else
+            domain.set_unstorable_value(*name, value, storable.message());
+    });
 }
 
 void CFPreferencesSetMultiple(CFDictionaryRef keysToSet, CFArrayRef keysToRemove,
@@ -113,7 +120,21 @@ CFStringRef CFPreferencesCopyDomainDirectory(CFStringRef userName, CFStringRef h
 Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName, CFStringRef hostName) {
     auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
     if (!path) return false;
-    return cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.synchronize(); });
+    return cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.synchronize().ok(); });
+}
+
+CFStringRef CFPreferencesCopyWhyValueCannotBeStored(CFPropertyListRef value) {
+    std::string text;
+    Status storable = value ? cfprefs::storable_value(value, text) : Status(Failure("it is no value"));
+    return storable ? nullptr : CFStringFromUTF8(storable.message()).release();
+}
+
+CFStringRef CFPreferencesCopySynchronizeFailure(CFStringRef applicationID, CFStringRef userName,
+                                               CFStringRef hostName) {
+    auto path = cfprefs::domain_file_path(applicationID, userName, hostName);
+    if (!path) return CFStringFromUTF8("the domain, user or host is not one the preference service knows").release();
+    std::string why = cfprefs::with_domain(*path, [](cfprefs::DomainFile &domain) { return domain.last_failure(); });
+    return why.empty() ? nullptr : CFStringFromUTF8(why).release();
 }
 
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID) {

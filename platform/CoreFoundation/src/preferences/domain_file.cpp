@@ -9,6 +9,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace cfprefs {
 namespace {
 
@@ -97,6 +100,12 @@ void DomainFile::adopt_snapshot(FileContent content) {
     }
     if (content.status == ReadStatus::Failed) {
         state_ = Snapshot::Unreadable;
+        read_failure_ = std::move(content.failure);
+        return;
+    }
+    // Over the codec's limit, not even read: as a file the codec refused.
+    if (content.status == ReadStatus::TooLarge) {
+        state_ = Snapshot::Corrupt;
         return;
     }
     // An empty file holds nothing worth keeping.
@@ -136,7 +145,7 @@ void DomainFile::refresh(const std::string &file) {
     case Snapshot::NoMemory:
         break;
     }
-    adopt_snapshot(read_whole_file(file, now));
+    adopt_snapshot(read_domain_file(file));
 }
 
 CFPropertyListRef DomainFile::stored_value(CFStringRef key) const {
@@ -192,24 +201,34 @@ CFDictionaryRef DomainFile::copy_values(const std::vector<std::string> *keys) {
     return chosen.release();
 }
 
-bool storable_value(CFPropertyListRef value, std::string &text) {
+Status storable_value(CFPropertyListRef value, std::string &text) {
     text.clear();
-    if (is_frozen(value) && cfplist::encode_entry_xml(value, text)) return true;
+    if (is_frozen(value) && cfplist::encode_entry_xml(value, text)) return Status::success();
     std::string().swap(text);
-    return CFPropertyListIsValid(value, kCFPropertyListXMLFormat_v1_0);
+    std::string why = cfplist::why_entry_cannot_be_written(value);
+    if (why.empty()) return Status::success();
+    return Failure(why);
 }
 
 void DomainFile::set_value(const std::string &key, CFPropertyListRef value, std::string text) {
     pending_[key] = CFRef<CFPropertyListRef>::retain(value);
+    unstorable_.erase(key);
     if (text.empty())
         pending_text_.erase(key);
     else
         pending_text_[key] = std::move(text);
 }
 
+void DomainFile::set_unstorable_value(const std::string &key, CFPropertyListRef value, std::string why) {
+    pending_[key] = CFRef<CFPropertyListRef>::retain(value);
+    pending_text_.erase(key);
+    unstorable_[key] = std::move(why);
+}
+
 void DomainFile::discard_change(const std::string &key) {
     pending_.erase(key);
     pending_text_.erase(key);
+    unstorable_.erase(key);
 }
 
 void DomainFile::forget_cache() {
@@ -253,18 +272,29 @@ bool DomainFile::changed_since_read() const {
     return false;
 }
 
-bool DomainFile::write_merged(const std::string &target) {
+Status DomainFile::write_merged(const std::string &target) {
     auto merged = merged_with_pending();
+    if (!merged) return Failure("there is not enough memory to write it");
     std::vector<cfplist::PrewrittenValue> prewritten;
     for (const auto &[name, text] : pending_text_) prewritten.push_back({pending_.at(name).get(), &text});
     std::string bytes;
-    if (!merged || !cfplist::encode_for_file(merged.get(), bytes, prewritten)) return false;
+    if (!cfplist::encode_for_file(merged.get(), bytes, prewritten)) {
+        // Every value was checked when it was set; a mutable one can have
+        // changed since. Named, so the caller knows which.
+        for (const auto &[name, value] : pending_) {
+            if (!value) continue;
+            std::string why = cfplist::why_entry_cannot_be_written(value.get());
+            if (!why.empty()) return Failure("the value of key " + name + " cannot be stored: " + why);
+        }
+        return Failure("the domain cannot be written as a property list");
+    }
     bool replaces_file = state_ != Snapshot::Missing;
-    if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target)) return false;
-    auto written = replace_file_atomically(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
-    if (!written) return false;
+    if ((state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) && !keep_aside(target))
+        return Failure(std::string("the file it replaces could not be kept aside: ") + strerror(errno));
+    auto written = replace_domain_file(target, bytes, replaces_file ? std::optional(ownership_) : std::nullopt);
+    if (!written) return written.failure();
     adopt_written(merged.get(), *written);
-    return true;
+    return Status::success();
 }
 
 // The file now holds exactly what was written (the codec writes values
@@ -273,35 +303,60 @@ bool DomainFile::write_merged(const std::string &target) {
 // not decode it again. Without memory for that, it is read again when next
 // needed.
 void DomainFile::adopt_written(CFDictionaryRef written, const WrittenFile &file) {
-    auto values = file.identity ? frozen(written) : CFRef<CFPropertyListRef>();
+    auto values = frozen(written);
     snapshot_ = CFRef<CFDictionaryRef>::retain(static_cast<CFDictionaryRef>(values.get()));
     state_ = snapshot_ ? Snapshot::Whole : Snapshot::Unread;
-    if (file.identity) identity_ = *file.identity;
+    identity_ = file.identity;
     ownership_ = file.ownership;
 }
 
-bool DomainFile::synchronize() {
-    if (pending_.empty()) {
-        refresh();
-        return true;
+Status DomainFile::synchronize() {
+    Status done = pending_.empty() ? (refresh(), Status::success()) : write_pending();
+    last_failure_ = done ? std::string() : done.message();
+    return done;
+}
+
+// Nothing is written while a pending value cannot be stored: a write
+// without it would report the others stored and drop it silently. It is
+// forgotten (no later synchronize could write it); the rest stay pending.
+Status DomainFile::refuse_unstorable() {
+    auto [name, why] = *unstorable_.begin();
+    for (const auto &[key, reason] : unstorable_) {
+        pending_.erase(key);
+        pending_text_.erase(key);
     }
+    unstorable_.clear();
+    return Failure("the value of key " + name + " cannot be stored: " + why);
+}
+
+Status DomainFile::write_pending() {
+    if (!unstorable_.empty()) return refuse_unstorable();
     auto target = write_target_of(path_);
-    if (!target || !make_directories(directory_of(*target))) return false;
-    DomainLock lock(*target);
-    if (!lock.held()) return false;
-    remove_stale_temporaries(*target);
+    if (!target) return Failure("it is a symbolic link that leads nowhere");
+    // The folder is made private to the user whatever the umask, and it
+    // must be the user's own: a link into another user's folder would let
+    // that user replace or read what is written.
+    std::string dir = directory_of(*target);
+    if (Status made = fileio::make_directories(dir, 0700); !made) return made;
+    if (Status owned = fileio::require_owned_folder(dir); !owned) return owned;
+    auto lock = fileio::WriterLock::take(*target, kLongestLockWait);
+    if (!lock) return lock.failure();
     // Checked again under the lock: another process may have written since.
     // A file about to be set aside and replaced is decoded once more first,
     // so that one failed decode (short of memory, say) never replaces it.
     refresh(*target);
-    if (state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) adopt_snapshot(read_whole_file(*target));
-    if (state_ == Snapshot::Unreadable || state_ == Snapshot::NoMemory || changed_since_read()) return false;
+    if (state_ == Snapshot::Corrupt || state_ == Snapshot::Partial) adopt_snapshot(read_domain_file(*target));
+    if (state_ == Snapshot::Unreadable) return Failure("the file cannot be read (" + read_failure_ + ")");
+    if (state_ == Snapshot::NoMemory) return Failure("there is not enough memory to read the file");
+    if (changed_since_read())
+        return Failure("another process changed a list since this one read it; read it again and redo the change");
     bool owner_may_write = state_ == Snapshot::Missing || (ownership_.permissions & S_IWUSR);
-    if (!owner_may_write || !write_merged(*target)) return false;
+    if (!owner_may_write) return Failure("the file is read-only to its owner, so it is kept as it is");
+    if (Status written = write_merged(*target); !written) return written;
     for (const auto &[name, value] : pending_) read_.erase(name);
     pending_.clear();
     pending_text_.clear();
-    return true;
+    return Status::success();
 }
 
 }  // namespace cfprefs

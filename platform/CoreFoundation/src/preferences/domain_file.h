@@ -9,9 +9,9 @@
 //
 // What a file at the domain's path reads as:
 // - missing: an empty domain, no error;
-// - unparsable, not a dictionary at the top, or beyond the codec's limits:
-//   empty, and kept aside under a new name before a write replaces it, so
-//   it is never silently destroyed;
+// - unparsable, not a dictionary at the top, or beyond the codec's limits
+//   (over 64 MiB, not even read): empty, and kept aside under a new name
+//   before a write replaces it, so it is never silently destroyed;
 // - readable except for some top-level entries whose own value is beyond
 //   the codec's limits (nested too deep, say): the other entries read, and
 //   the whole file is kept aside before a write replaces it, so the left-out
@@ -20,11 +20,19 @@
 //   never overwritten: synchronize fails. Nothing blocks on a FIFO.
 //
 // Writing:
+// - a value that cannot be stored (nested deeper than the codec's limit, a
+//   type no property list holds) makes the next synchronize fail and write
+//   nothing; that value is then forgotten (it never could be written), the
+//   other pending changes stay for the next synchronize;
 // - a symbolic link at the path stays a link: the write replaces its final
 //   target; a dangling link is not written through (synchronize fails);
+// - the folder written in must belong to the user (a link into someone
+//   else's folder is refused); folders made are 0700 whatever the umask;
 // - the rewritten file keeps the permissions (and, for root, the owner) of
 //   the one it replaces; a file its owner may not write is never replaced;
 // - the domain lock is waited for a bounded time, then synchronize fails.
+// Every failed synchronize keeps its reason, one line, for
+// CFPreferencesCopySynchronizeFailure.
 //
 // Concurrent writers: a key whose stored value was read here, and which is
 // then set to an array or a dictionary (the read-change-write of a list),
@@ -47,12 +55,13 @@
 
 namespace cfprefs {
 
-// Whether a value can be stored, checked when it is set so that it can
-// never make a later synchronize fail for the other keys. When nothing in
-// it can change (no mutable container) and XML holds it exactly, `text`
-// gets the text the file will hold for it, so the check and the writing of
-// that text are one pass; otherwise `text` is empty.
-bool storable_value(CFPropertyListRef value, std::string &text);
+// Whether a value can be stored (in XML, or in binary when XML cannot carry
+// its text), checked when it is set; when not, why, in words that follow
+// "cannot be stored: ". When nothing in it can change (no mutable
+// container) and XML holds it exactly, `text` gets the text the file will
+// hold for it, so the check and the writing of that text are one pass;
+// otherwise `text` is empty.
+Status storable_value(CFPropertyListRef value, std::string &text);
 
 class DomainFile {
 public:
@@ -70,11 +79,17 @@ public:
     // value NULL: remove. Retained until synchronized. `text`, when not
     // empty, is what storable_value wrote of the value.
     void set_value(const std::string &key, CFPropertyListRef value, std::string text = {});
+    // A value storable_value refused, and why: pending like any other, so
+    // Copy sees it, but the next synchronize fails on it and forgets it.
+    void set_unstorable_value(const std::string &key, CFPropertyListRef value, std::string why);
     // Forgets this process's pending change of key.
     void discard_change(const std::string &key);
     // Writes pending changes under the domain lock, merged into the file as
-    // it is now. False when they did not reach storage; they stay pending.
-    bool synchronize();
+    // it is now. A failure says why; the changes stay pending, but for a
+    // value that could not be stored, which is forgotten.
+    Status synchronize();
+    // Why the last synchronize failed; empty when it did not.
+    const std::string &last_failure() const { return last_failure_; }
     // Lets go of the cached file contents and what was read; the next
     // access reads the file again. Pending changes stay.
     void forget_cache();
@@ -95,11 +110,13 @@ private:
     void refresh() { refresh(path_); }
     void refresh(const std::string &file);
     void adopt_snapshot(FileContent content);
+    Status write_pending();
+    Status refuse_unstorable();
     CFPropertyListRef stored_value(CFStringRef key) const;
     void remember_read(const std::string &key, CFStringRef cf_key);
     bool changed_since_read() const;
     CFRef<CFMutableDictionaryRef> merged_with_pending() const;
-    bool write_merged(const std::string &target);
+    Status write_merged(const std::string &target);
     void adopt_written(CFDictionaryRef written, const WrittenFile &file);
 
     std::string path_;
@@ -107,12 +124,16 @@ private:
     CFRef<CFDictionaryRef> snapshot_;  // the dictionary last read; NULL when none
     FileIdentity identity_;
     FileOwnership ownership_;
+    std::string read_failure_;  // why the file could not be read, when Unreadable
+    std::string last_failure_;
     // Ordered by key so that what is written does not depend on call order.
     // A NULL value means remove.
     std::map<std::string, CFRef<CFPropertyListRef>> pending_;
     // The XML text of pending values written when they were set: the file's
     // text copies it instead of writing those values a second time.
     std::map<std::string, std::string> pending_text_;
+    // Pending values that cannot be stored, with why.
+    std::map<std::string, std::string> unstorable_;
     // The stored value each key had when it was last read here (NULL:
     // absent), to tell at synchronize whether another writer changed it.
     std::map<std::string, CFRef<CFPropertyListRef>> read_;

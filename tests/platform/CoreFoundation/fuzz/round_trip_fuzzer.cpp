@@ -1,6 +1,7 @@
 // A domain file read, one key set, the domain written and read again, as
 // the preference store does: what was read and set must come back equal,
-// in whichever form the file was written.
+// in whichever form the file was written, and every value read passes the
+// store's check for a value about to be set.
 #include "property_list_codec.h"
 
 #include <CFRef.h>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -22,6 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     cfplist::DomainContents read = cfplist::decode_domain(data, size);
     if (read.status != cfplist::DecodeStatus::Ok) return 0;
     auto original = CFRef<CFDictionaryRef>::adopt(read.dictionary);
+    // Every value read from a domain can be set back as it was.
+    CFIndex count = CFDictionaryGetCount(original.get());
+    std::vector<const void *> values(static_cast<size_t>(count));
+    CFDictionaryGetKeysAndValues(original.get(), nullptr, values.data());
+    for (const void *value : values)
+        if (!cfplist::why_entry_cannot_be_written(value).empty()) fail("a value that was read cannot be set again");
     auto changed = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutableCopy(nullptr, 0, original.get()));
     double speed = 2.5;
     auto number = CFRef<CFNumberRef>::adopt(CFNumberCreate(nullptr, kCFNumberDoubleType, &speed));

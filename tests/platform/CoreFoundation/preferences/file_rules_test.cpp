@@ -285,4 +285,56 @@ TEST_F(DomainFileRules, AValueIsWrittenAsItIsAtSynchronizeInTheTextAWholeWriteMa
     EXPECT_NE(text.find("/b &amp; &lt;c&gt;"), std::string::npos) << text;
 }
 
+std::string synchronize_failure() {
+    auto why = CFRef<CFStringRef>::adopt(
+        CFPreferencesCopySynchronizeFailure(cf(kDomain).get(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost));
+    return why ? UTF8FromCFString(why.get()) : std::string("(none)");
+}
+
+TEST_F(DomainFileRules, AUmaskThatClearsOwnerWriteLeavesNoFolderOrFileUnwritable) {
+    std::filesystem::remove_all(home.home() + "/Library");
+    mode_t old_umask = umask(0277);
+    bool first = store("Speed", int_number(1).get(), kDomain);
+    bool second = store("Speed", int_number(2).get(), kDomain);
+    umask(old_umask);
+    EXPECT_TRUE(first) << synchronize_failure();
+    EXPECT_TRUE(second) << "the first write left something its owner may not write: " << synchronize_failure();
+    EXPECT_EQ(mode_of(home.home() + "/Library"), 0700u);
+    EXPECT_EQ(mode_of(home.preferences_dir()), 0700u);
+    EXPECT_EQ(mode_of(domain_file()), 0600u);
+}
+
+TEST_F(DomainFileRules, APreferencesFolderOfAnotherUserIsNeverWrittenIn) {
+    TempDir elsewhere;
+    std::string foreign = elsewhere.path() + "/world-writable";
+    std::filesystem::create_directories(foreign);
+    chmod(foreign.c_str(), 0777);
+    if (geteuid() != 0 || chown(foreign.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "needs root to give a folder away";
+    std::filesystem::remove_all(home.preferences_dir());
+    ASSERT_EQ(symlink(foreign.c_str(), home.preferences_dir().c_str()), 0);
+    EXPECT_FALSE(store("Speed", int_number(1).get(), kDomain));
+    EXPECT_EQ(synchronize_failure(), "the folder " + home.preferences_dir() + " (which leads to " + foreign +
+                                         ") belongs to user 65534, not to this user (0)");
+    EXPECT_TRUE(std::filesystem::is_empty(foreign)) << "something was written in another user's folder";
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 1) << "the change stays pending";
+    discard("Speed");
+}
+
+TEST_F(DomainFileRules, AFileOverTheSizeLimitIsNotReadAndIsKeptAsideByAWrite) {
+    int fd = open(domain_file().c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, (off_t{64} << 20) + 1), 0);  // sparse: nothing to read but its size
+    close(fd);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(copy_app_value("Speed", kDomain));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "the file was read";
+    ASSERT_TRUE(store("Speed", int_number(1).get(), kDomain)) << synchronize_failure();
+    bool kept = false;
+    for (const auto &entry : std::filesystem::directory_iterator(home.preferences_dir()))
+        if (entry.path().filename().string().starts_with(kDomain + ".plist.corrupt-"))
+            kept = std::filesystem::file_size(entry.path()) == (uintmax_t{64} << 20) + 1;
+    EXPECT_TRUE(kept) << "the large file was destroyed";
+    EXPECT_EQ(int_of(copy_app_value("Speed", kDomain).get()), 1);
+}
+
 }  // namespace

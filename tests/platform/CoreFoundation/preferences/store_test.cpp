@@ -9,6 +9,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -173,15 +174,78 @@ TEST_F(PreferencesTest, BinaryPropertyListsAreRead) {
     EXPECT_NE(read_file(domain_file()).find("<key>Name</key>"), std::string::npos);
 }
 
-TEST_F(PreferencesTest, ValuesThatCannotBeStoredAreDroppedAtSet) {
+std::string synchronize_failure(const std::string &domain) {
+    auto why = CFRef<CFStringRef>::adopt(
+        CFPreferencesCopySynchronizeFailure(cf(domain).get(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost));
+    return why ? UTF8FromCFString(why.get()) : std::string("(none)");
+}
+
+// An array nested depth deep around one string.
+CFRef<CFPropertyListRef> nested_arrays(int depth) {
+    auto value = CFRef<CFPropertyListRef>::retain(CFSTR("inner"));
+    for (int i = 0; i < depth; ++i) {
+        const void *item = value.get();
+        value = CFRef<CFPropertyListRef>::adopt(CFArrayCreate(nullptr, &item, 1, &kCFTypeArrayCallBacks));
+    }
+    return value;
+}
+
+TEST_F(PreferencesTest, AValueThatCannotBeStoredFailsTheSynchronizeAndWritesNothing) {
+    ASSERT_TRUE(store("Kept", int_number(1).get(), kDomain));
+    const std::string before = read_file(domain_file());
+
     auto bad = CFRef<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
         nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     CFDictionarySetValue(bad.get(), int_number(1).get(), int_number(2).get());  // non-string key
     CFPreferencesSetAppValue(cf("Bad").get(), bad.get(), cf(kDomain).get());
     CFPreferencesSetAppValue(cf("Good").get(), int_number(5).get(), cf(kDomain).get());
-    EXPECT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_FALSE(CFPreferencesAppSynchronize(cf(kDomain).get())) << "reported stored without the value";
+    EXPECT_EQ(read_file(domain_file()), before) << "the file changed";
+    EXPECT_EQ(synchronize_failure(kDomain),
+              "the value of key Bad cannot be stored: it holds a dictionary key that is not a string");
+    // The value that never could be stored is forgotten; the rest is still
+    // pending and written by the next synchronize.
     EXPECT_FALSE(copy_app_value("Bad", kDomain));
     EXPECT_EQ(int_of(copy_app_value("Good", kDomain).get()), 5);
+    ASSERT_TRUE(CFPreferencesAppSynchronize(cf(kDomain).get()));
+    EXPECT_EQ(synchronize_failure(kDomain), "(none)");
+    EXPECT_NE(read_file(domain_file()).find("<key>Good</key>"), std::string::npos);
+
+    // Nested deeper than a file may hold (one more level than the value's
+    // own, inside the domain): the same.
+    const std::string written = read_file(domain_file());
+    EXPECT_FALSE(store("Deep", nested_arrays(512).get(), kDomain));
+    EXPECT_EQ(synchronize_failure(kDomain), "the value of key Deep cannot be stored: it is nested deeper than 512 containers");
+    EXPECT_EQ(read_file(domain_file()), written);
+    EXPECT_FALSE(copy_app_value("Deep", kDomain));
+    // One level less fits.
+    EXPECT_TRUE(store("Deep", nested_arrays(511).get(), kDomain));
+}
+
+TEST_F(PreferencesTest, TextWithControlCharactersIsWrittenInBinaryAndReadsBackEqual) {
+    std::string text;
+    for (char c = 1; c < 0x20; ++c)
+        if (c != '\t' && c != '\n' && c != '\r') text += c;
+    auto value = cf("a" + text + "b");
+    ASSERT_TRUE(value);
+    ASSERT_TRUE(store("Text", value.get(), kDomain)) << synchronize_failure(kDomain);
+    const std::string bytes = read_file(domain_file());
+    ASSERT_EQ(bytes.compare(0, 8, "bplist00"), 0) << "not written as a binary list";
+    // Read back from the file, by the store and by another reader.
+    CFTestingForgetPreferenceCaches();
+    EXPECT_TRUE(CFEqual(copy_app_value("Text", kDomain).get(), value.get()));
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    ASSERT_TRUE(root);
+    char *stored = nullptr;
+    plist_get_string_val(plist_dict_get_item(root, "Text"), &stored);
+    EXPECT_EQ(std::string(stored ? stored : ""), "a" + text + "b");
+    free(stored);
+    plist_free(root);
+    // A later write of a plain value keeps the binary form while it is needed.
+    ASSERT_TRUE(store("Speed", float_number(1.5f).get(), kDomain));
+    CFTestingForgetPreferenceCaches();
+    EXPECT_TRUE(CFEqual(copy_app_value("Text", kDomain).get(), value.get()));
 }
 
 }  // namespace
