@@ -51,6 +51,12 @@ glissor_exec_argument(login "${installed}/bin/loginwindow")
 set(GLISSOR_PANE_EXEC "${command}")
 string(STRIP "${service} ${GLISSOR_SERVICE_OPTIONS}" GLISSOR_SERVICE_EXEC)
 set(GLISSOR_LOGIN_EXEC "${login}")
+# A session skips an entry whose program is gone: the package's autostart
+# entries are configuration files, which stay after its removal until it
+# is purged.
+set(GLISSOR_PANE_TRYEXEC "${CMAKE_INSTALL_PREFIX}/bin/glissor")
+set(GLISSOR_SERVICE_TRYEXEC "${installed}/bin/hidsystemd")
+set(GLISSOR_LOGIN_TRYEXEC "${installed}/bin/loginwindow")
 
 if(DEFINED ENV{GLISSOR_AUTOSTART_DIR} AND NOT "$ENV{GLISSOR_AUTOSTART_DIR}" STREQUAL "")
     set(autostart "$ENV{GLISSOR_AUTOSTART_DIR}")

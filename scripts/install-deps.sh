@@ -17,6 +17,8 @@ packages=(
     desktop-file-utils    # checking the installed desktop entries
     libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
+    dpkg-dev debhelper    # make deb
+    lintian appstream     # checking the package and its AppStream metadata
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.
