@@ -42,10 +42,17 @@ copy_checkout() {
 }
 copy_checkout
 
+# debhelper gives the build a HOME of its own, where a compiler cache
+# would start empty every time: it keeps the builder's cache.
+launcher=${GLISSOR_LAUNCHER:-}
+if [ "${launcher##*/}" = ccache ] && [ -z "${CCACHE_DIR:-}" ]; then
+    CCACHE_DIR=$("$launcher" --get-config cache_dir) && export CCACHE_DIR
+fi
+
 log="$work/build.log"
 echo "deb: building $package in $work (log: $log)"
 if ! (cd "$tree" && DEB_BUILD_OPTIONS="parallel=${JOBS:-2} ${DEB_BUILD_OPTIONS:-}" \
-        GLISSOR_LAUNCHER="${GLISSOR_LAUNCHER:-}" dpkg-buildpackage -b -us -uc) >"$log" 2>&1; then
+        GLISSOR_LAUNCHER="$launcher" dpkg-buildpackage -b -us -uc) >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "deb: dpkg-buildpackage failed; the whole log is $log" >&2
     exit 1
