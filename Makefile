@@ -12,12 +12,16 @@ LAUNCHER       ?= $(shell command -v ccache 2>/dev/null)
 export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= 1
 LAUNCHER_FLAGS := $(if $(LAUNCHER),-DCMAKE_C_COMPILER_LAUNCHER=$(LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER))
-# `make install` is for the current user unless told otherwise; packagers
-# set PREFIX=/usr DESTDIR=staging.
-PREFIX         ?= $(HOME)/.local
-DESTDIR        ?=
+# Where `make deb` builds the package and leaves it.
+DEB_DIR        ?= build-deb
+# `make install` is for the current user (~/.local) unless PREFIX says
+# otherwise; packagers set PREFIX=/usr DESTDIR=staging. Both reach the
+# scripts as data, quoted, so a shell expands nothing in them.
+shell_quote     = '$(subst ','\'',$(1))'
+install_paths   = $(if $(filter-out undefined default,$(origin PREFIX)),PREFIX=$(call shell_quote,$(value PREFIX))) \
+                  $(if $(filter-out undefined default,$(origin DESTDIR)),DESTDIR=$(call shell_quote,$(value DESTDIR)))
 
-.PHONY: all deps configure build build-run run install uninstall test test-main test-sanitize bench fuzz clean
+.PHONY: all deps configure build build-run run install install-built uninstall deb test test-main test-sanitize bench fuzz clean
 
 all: build
 
@@ -39,10 +43,19 @@ run: build-run
 	@scripts/run.sh $(BUILD_DIR)
 
 install: build-run
-	@PREFIX="$(PREFIX)" DESTDIR="$(DESTDIR)" scripts/install.sh $(BUILD_DIR)
+	@$(install_paths) scripts/install.sh $(BUILD_DIR)
+
+# The install alone, of what BUILD_DIR already holds.
+install-built:
+	@$(install_paths) scripts/install.sh $(BUILD_DIR)
 
 uninstall:
-	@PREFIX="$(PREFIX)" DESTDIR="$(DESTDIR)" scripts/uninstall.sh
+	@$(install_paths) scripts/uninstall.sh
+
+# glissor_<version>_<arch>.deb in DEB_DIR, built by dpkg-buildpackage
+# from a copy of the checkout.
+deb: deps
+	@JOBS=$(JOBS) GLISSOR_LAUNCHER=$(LAUNCHER) scripts/deb.sh $(DEB_DIR)
 
 test: test-main test-sanitize
 
@@ -71,4 +84,4 @@ fuzz: deps
 	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(DEB_DIR)

@@ -5,8 +5,9 @@
 #   lib/glissor/bin/               the programs
 #   lib/glissor/lib/               the stand-in frameworks, prefhost-window.so
 #   lib/glissor/Glissor.prefPane   the pane, carrying GlissorHelper.app
-# Beside it, where the desktop looks: the desktop entry, the icon, the man
-# pages and two autostart entries (written at install time by
+# Beside it: PREFIX/bin/glissor, the one command on the PATH, and where the
+# desktop looks: the desktop entry, the AppStream metadata, the icon, the
+# man pages and two autostart entries (written at install time by
 # InstallEntries.cmake, since they name the installed paths).
 
 set(GLISSOR_INSTALL_DIR lib/glissor)
@@ -35,13 +36,23 @@ set_target_properties(GlissorHelper PROPERTIES INSTALL_RPATH "$ORIGIN/../../../.
 install(TARGETS GlissorHelper RUNTIME DESTINATION ${GLISSOR_INSTALLED_HELPER}/MacOS)
 install(FILES ${GLISSOR_HELPER_APP}/Contents/Info.plist DESTINATION ${GLISSOR_INSTALLED_HELPER})
 
-# Every manual page there is.
+# glissor finds the tree from where it lies, PREFIX/bin.
+install(TARGETS glissor RUNTIME DESTINATION bin)
+
+# Every manual page there is. The programs' names are general (defaults,
+# hidctl), so their pages go in as glissor-NAME.1: a page of the same name
+# from another program stays untouched.
 file(GLOB GLISSOR_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/*.1)
-if(GLISSOR_MAN_PAGES)
-    install(FILES ${GLISSOR_MAN_PAGES} DESTINATION share/man/man1)
-endif()
+foreach(page ${GLISSOR_MAN_PAGES})
+    get_filename_component(name ${page} NAME)
+    if(NOT name MATCHES "^glissor")
+        set(name glissor-${name})
+    endif()
+    install(FILES ${page} DESTINATION share/man/man1 RENAME ${name})
+endforeach()
 
 install(FILES ${CMAKE_SOURCE_DIR}/data/org.glissor.Glissor.svg DESTINATION share/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/data/org.glissor.Glissor.metainfo.xml DESTINATION share/metainfo)
 install(CODE "
     set(GLISSOR_DATA_DIR \"${CMAKE_SOURCE_DIR}/data\")
     set(GLISSOR_INSTALL_DIR \"${GLISSOR_INSTALL_DIR}\")

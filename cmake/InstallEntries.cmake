@@ -10,11 +10,16 @@
 # One argument of an Exec line: quoted when it holds a character the
 # desktop entry format reserves, with ", `, $ and \ escaped inside the
 # quotes; then every backslash doubled again, as the file's strings are.
+# A "%" is refused: written as "%%" the entry validates, but GLib looks for
+# the program under the unexpanded name and will not load the entry.
+# scripts/install.sh refuses such a PREFIX first, with the same reason.
 function(glissor_exec_argument out value)
-    if(value MATCHES "\n")
-        message(FATAL_ERROR "install: a path with a line break cannot go in a desktop entry: ${value}")
+    if(value MATCHES "[\n\r\t]")
+        message(FATAL_ERROR "install: a path with a line break or tab cannot go in a desktop entry: ${value}")
     endif()
-    string(REPLACE "%" "%%" value "${value}")
+    if(value MATCHES "%")
+        message(FATAL_ERROR "install: a path with '%' cannot go in a desktop entry (GLib will not load it): ${value}")
+    endif()
     # (";" separates CMake's lists, so it is looked for on its own.)
     set(reserved " " "\t" "\"" "'" "\\" ">" "<" "~" "|" "&" "$" "*" "?" "#" "(" ")" "`")
     string(FIND "${value}" ";" at)
@@ -40,13 +45,18 @@ function(glissor_exec_argument out value)
 endfunction()
 
 set(installed "${CMAKE_INSTALL_PREFIX}/${GLISSOR_INSTALL_DIR}")
-glissor_exec_argument(prefhost "${installed}/bin/prefhost")
-glissor_exec_argument(pane "${installed}/Glissor.prefPane")
+glissor_exec_argument(command "${CMAKE_INSTALL_PREFIX}/bin/glissor")
 glissor_exec_argument(service "${installed}/bin/hidsystemd")
 glissor_exec_argument(login "${installed}/bin/loginwindow")
-set(GLISSOR_PANE_EXEC "${prefhost} ${pane}")
+set(GLISSOR_PANE_EXEC "${command}")
 string(STRIP "${service} ${GLISSOR_SERVICE_OPTIONS}" GLISSOR_SERVICE_EXEC)
 set(GLISSOR_LOGIN_EXEC "${login}")
+# A session skips an entry whose program is gone: the package's autostart
+# entries are configuration files, which stay after its removal until it
+# is purged.
+set(GLISSOR_PANE_TRYEXEC "${CMAKE_INSTALL_PREFIX}/bin/glissor")
+set(GLISSOR_SERVICE_TRYEXEC "${installed}/bin/hidsystemd")
+set(GLISSOR_LOGIN_TRYEXEC "${installed}/bin/loginwindow")
 
 if(DEFINED ENV{GLISSOR_AUTOSTART_DIR} AND NOT "$ENV{GLISSOR_AUTOSTART_DIR}" STREQUAL "")
     set(autostart "$ENV{GLISSOR_AUTOSTART_DIR}")

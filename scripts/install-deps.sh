@@ -20,6 +20,8 @@ packages=(
     cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
     sway                  # a real sway, headless, for the sway backend's tests
     xfconf xfce4-settings # a real xfconfd and xfsettingsd, for the Xfce backend's tests
+    dpkg-dev debhelper    # make deb
+    lintian appstream     # checking the package and its AppStream metadata
 )
 
 # The tests run under de_DE.UTF-8, which writes decimals with a comma.

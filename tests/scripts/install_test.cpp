@@ -5,6 +5,7 @@
 // home as it was apart from the user's data.
 #include "process.h"
 #include "temp_home.h"
+#include "x_display.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@ using glissor_test::ProcessResult;
 using glissor_test::read_file;
 using glissor_test::run_process;
 using glissor_test::TempDir;
+using glissor_test::write_file;
 using namespace std::chrono_literals;
 
 namespace {
@@ -150,13 +152,12 @@ TEST_F(InstallTest, AnInstalledSessionRunsTheHelperAndUninstallingLeavesOnlyTheU
     EXPECT_TRUE(glissor_test::file_exists(home + "/.local/share/icons/hicolor/scalable/apps/" +
                                           entryValue(application, "Icon") + ".svg"));
 
-    // The menu's command line, run as a script: ticking the box registers
-    // the installed helper, by its installed path.
-    std::vector<std::string> pane = execArguments(entryValue(application, "Exec"));
-    ASSERT_EQ(pane.size(), 2u) << entryValue(application, "Exec");
-    pane.insert(pane.end() - 1, {"--script", "-"});
-    ProcessResult ticked = run_process(pane, {.stdin_text = "click theCheckbox\nset theMouseSlider 2\nleave\n",
-                                              .env = userEnv()});
+    // The menu runs the glissor command; the pane it opens, run as a
+    // script: ticking the box registers the installed helper, by its
+    // installed path.
+    EXPECT_EQ(execArguments(entryValue(application, "Exec")), std::vector<std::string>{home + "/.local/bin/glissor"});
+    ProcessResult ticked = installed("prefhost", {"--script", "-", installDir() + "/Glissor.prefPane"},
+                                     "click theCheckbox\nset theMouseSlider 2\nleave\n");
     ASSERT_EQ(ticked.exit_code, 0) << ticked.err;
     std::string helper = installDir() + "/Glissor.prefPane/Contents/Resources/GlissorHelper.app";
     EXPECT_NE(installed("defaults", {"read", "loginwindow"}).out.find("Path = \"" + helper + "\""),
@@ -175,6 +176,17 @@ TEST_F(InstallTest, AnInstalledSessionRunsTheHelperAndUninstallingLeavesOnlyTheU
     // The installed service chose its backend from the session, and this one has no desktop.
     std::string backend = installed("hidctl", {"backend"}).out;
     EXPECT_NE(backend.find("chosen by: --backend auto: no desktop Glissor knows"), std::string::npos) << backend;
+    // glissor status: which install this is and which entries the session
+    // runs, then exactly what hidctl backend prints.
+    ProcessResult status = run_process({home + "/.local/bin/glissor", "status"}, {.env = userEnv()});
+    ASSERT_EQ(status.exit_code, 0) << status.err;
+    EXPECT_NE(status.out.find(home + "/.local/bin/glissor, Glissor " GLISSOR_VERSION_FOR_TESTS " from make install\n"), std::string::npos)
+        << status.out;
+    EXPECT_NE(status.out.find("started at session start by " + autostart("EventService") + ": " +
+                              entryValue(autostart("EventService"), "Exec")),
+              std::string::npos)
+        << status.out;
+    EXPECT_EQ(status.out.substr(status.out.size() - std::min(status.out.size(), backend.size())), backend);
     EXPECT_EQ(service.stop(SIGTERM), 0);
 
     ProcessResult uninstall = script("uninstall.sh", userEnv());
@@ -208,8 +220,7 @@ TEST_F(InstallTest, AStagedSystemInstallNamesItsFinalPathsAndUninstallsFromTheSt
     EXPECT_FALSE(fs::exists(home)) << "a staged install touched the user's home";
     std::string service = stage + "/etc/xdg/autostart/org.glissor.Glissor.EventService.desktop";
     EXPECT_EQ(entryValue(service, "Exec"), "/usr/lib/glissor/bin/hidsystemd --backend auto");
-    EXPECT_EQ(entryValue(stage + "/usr/share/applications/org.glissor.Glissor.desktop", "Exec"),
-              "/usr/lib/glissor/bin/prefhost /usr/lib/glissor/Glissor.prefPane");
+    EXPECT_EQ(entryValue(stage + "/usr/share/applications/org.glissor.Glissor.desktop", "Exec"), "/usr/bin/glissor");
     EXPECT_TRUE(fs::is_regular_file(stage + "/usr/lib/glissor/lib/prefhost-window.so"));
 
     // Installing twice is still one install; uninstalling empties the stage.
@@ -218,6 +229,150 @@ TEST_F(InstallTest, AStagedSystemInstallNamesItsFinalPathsAndUninstallsFromTheSt
     ASSERT_EQ(uninstall.exit_code, 0) << uninstall.out << uninstall.err;
     ASSERT_TRUE(fs::exists(stage));
     EXPECT_TRUE(fs::is_empty(stage)) << "left behind: " << *listing(stage).begin();
+}
+
+std::string sha256(const std::string &file) {
+    std::string out = run_process({"/usr/bin/sha256sum", file}).out;
+    return out.substr(0, out.find(' '));
+}
+
+TEST_F(InstallTest, GlissorOpensThePaneInAWindowAndAnswersHelpAndVersion) {
+    ASSERT_EQ(script("install.sh", userEnv()).exit_code, 0);
+    std::string glissor = home + "/.local/bin/glissor";
+    EXPECT_EQ(run_process({glissor, "--version"}).out, "glissor (Glissor) " GLISSOR_VERSION_FOR_TESTS "\n");
+    EXPECT_NE(run_process({glissor, "--help"}).out.find("glissor status [ARGUMENT...]"), std::string::npos);
+    ProcessResult wrong = run_process({glissor, "stauts"});
+    EXPECT_EQ(wrong.exit_code, 2);
+    EXPECT_NE(wrong.err.find("glissor: unknown command stauts"), std::string::npos) << wrong.err;
+
+    glissor_test::XvfbServer xserver;
+    std::map<std::string, std::string> env = userEnv();
+    for (const auto &[name, value] : xserver.env()) env[name] = value;
+    BackgroundProcess window({glissor}, env);
+    glissor_test::WindowId id = glissor_test::waitForWindowOf(xserver, window.pid(), 20s);
+    ASSERT_NE(id, 0u) << "no window of glissor on " << xserver.display();
+    glissor_test::requestClose(xserver, id);
+    EXPECT_EQ(window.wait(20s), 0);
+    // Closing the window left the pane: both speeds are stored.
+    EXPECT_EQ(installed("defaults", {"read", GLISSOR_PANE_IDENTIFIER_FOR_TESTS, "TrackpadSpeed"}).out, "1\n");
+}
+
+TEST_F(InstallTest, UninstallRemovesOnlyWhatTheInstallWroteAndInstallOverwritesNothingElse) {
+    // Another program's manual page with the name of one of ours.
+    std::string theirPage = home + "/.local/share/man/man1/defaults.1";
+    fs::create_directories(home + "/.local/share/man/man1");
+    write_file(theirPage, "another program's page\n");
+    ASSERT_EQ(script("install.sh", userEnv()).exit_code, 0);
+    EXPECT_EQ(read_file(theirPage), "another program's page\n");
+    EXPECT_TRUE(fs::is_regular_file(home + "/.local/share/man/man1/glissor-defaults.1"));
+
+    // Lines no install wrote: the user's files and folder, one reached
+    // through "..", one outside the prefix; and a file of ours changed since.
+    std::string thesis = home + "/thesis.txt", notes = home + "/.local/notes.txt";
+    std::string folder = home + "/.local/share/empty of mine";
+    write_file(thesis, "years of work\n");
+    write_file(notes, "mine\n");
+    fs::create_directories(folder);
+    std::string icon = home + "/.local/share/icons/hicolor/scalable/apps/org.glissor.Glissor.svg";
+    write_file(icon, read_file(icon) + "<!-- changed -->\n");
+    std::string manifest = home + "/.local/share/glissor/install-manifest.txt";
+    write_file(manifest, read_file(manifest) + thesis + "\n" + "file " + sha256(thesis) + " " + thesis + "\n" +
+                             "file " + sha256(notes) + " " + home + "/.local/lib/glissor/../../notes.txt\n" +
+                             "dir " + folder + "\n" + folder + "/\n");
+
+    ProcessResult uninstall = script("uninstall.sh", userEnv());
+    ASSERT_EQ(uninstall.exit_code, 0) << uninstall.err;
+    EXPECT_EQ(read_file(thesis), "years of work\n");
+    EXPECT_EQ(read_file(notes), "mine\n");
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(read_file(theirPage), "another program's page\n");
+    EXPECT_TRUE(fs::exists(icon));
+    EXPECT_NE(uninstall.err.find("kept " + thesis + ": outside " + home + "/.local"), std::string::npos)
+        << uninstall.err;
+    EXPECT_NE(uninstall.err.find("/../../notes.txt: not a plain path"), std::string::npos) << uninstall.err;
+    EXPECT_NE(uninstall.err.find("kept " + icon + ": changed since it was installed"), std::string::npos)
+        << uninstall.err;
+    // The rest of ours is gone.
+    EXPECT_FALSE(fs::exists(installDir()));
+    EXPECT_FALSE(fs::exists(home + "/.local/bin/glissor"));
+    EXPECT_FALSE(fs::exists(home + "/.local/share/man/man1/glissor-defaults.1"));
+    EXPECT_FALSE(fs::exists(autostart("EventService")));
+    EXPECT_FALSE(fs::exists(manifest));
+}
+
+TEST_F(InstallTest, InstallStopsBeforeOverwritingAFileItDidNotWrite) {
+    std::string theirs = home + "/.local/bin/glissor";
+    fs::create_directories(home + "/.local/bin");
+    write_file(theirs, "#!/bin/sh\necho another glissor\n");
+    ProcessResult install = script("install.sh", userEnv());
+    EXPECT_EQ(install.exit_code, 1);
+    EXPECT_NE(install.err.find(theirs + " exists and was not installed by Glissor; not overwriting it"),
+              std::string::npos)
+        << install.err;
+    EXPECT_TRUE(read_file(theirs) == "#!/bin/sh\necho another glissor\n") << "their glissor was overwritten";
+    EXPECT_FALSE(fs::exists(installDir())) << "installed part of it after all";
+}
+
+TEST_F(InstallTest, PrefixIsTakenAsDataAndWhatADesktopEntryCannotCarryIsRefused) {
+    // Through make, as a user types it: nothing in it is expanded or run.
+    std::string prefix = root.path() + "/odd $HOME `touch " + root.path() + "/ran` \"q\" 'x'";
+    std::map<std::string, std::string> env = userEnv();
+    env.insert({{"MAKEFLAGS", ""}, {"MAKELEVEL", ""}, {"MFLAGS", ""}});
+    auto make = [&](const std::string &target, const std::string &prefixValue) {
+        return run_process({"/usr/bin/make", "-s", "-C", GLISSOR_SOURCE_DIR, target, "BUILD_DIR=" GLISSOR_BUILD_DIR,
+                            "PREFIX=" + prefixValue},
+                           {.env = env});
+    };
+    ProcessResult install = make("install-built", prefix);
+    ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
+    EXPECT_FALSE(fs::exists(root.path() + "/ran")) << "a command in PREFIX ran";
+    EXPECT_TRUE(fs::is_regular_file(prefix + "/lib/glissor/bin/prefhost"));
+    std::string application = prefix + "/share/applications/org.glissor.Glissor.desktop";
+    std::string service = prefix + "/etc/xdg/autostart/org.glissor.Glissor.EventService.desktop";
+    ProcessResult valid = run_process({"/usr/bin/desktop-file-validate", application, service});
+    EXPECT_EQ(valid.exit_code, 0) << valid.out << valid.err;
+    EXPECT_EQ(execArguments(entryValue(application, "Exec")), std::vector<std::string>{prefix + "/bin/glissor"});
+    std::vector<std::string> serviceCommand = execArguments(entryValue(service, "Exec"));
+    ASSERT_FALSE(serviceCommand.empty());
+    EXPECT_EQ(serviceCommand[0], prefix + "/lib/glissor/bin/hidsystemd");
+    EXPECT_EQ(run_process({prefix + "/bin/glissor", "--version"}).exit_code, 0);
+    ProcessResult uninstall = make("uninstall", prefix);
+    EXPECT_EQ(uninstall.exit_code, 0) << uninstall.err;
+    EXPECT_FALSE(fs::exists(prefix)) << "the install made the prefix; uninstalling takes it";
+
+    for (const auto &[refusedPrefix, reason] : std::map<std::string, std::string>{
+             {root.path() + "/at 100%", "has a '%'"}, {root.path() + "/back\\slash", "has a '\\'"}}) {
+        ProcessResult refused = make("install-built", refusedPrefix);
+        EXPECT_EQ(refused.exit_code, 2);
+        EXPECT_NE(refused.err.find("install: PREFIX '" + refusedPrefix + "' " + reason), std::string::npos)
+            << refused.err;
+        EXPECT_FALSE(fs::exists(refusedPrefix));
+    }
+}
+
+TEST_F(InstallTest, TwoInstallsIntoOnePrefixAtOnceBothSucceedWithOneCompleteList) {
+    fs::create_directories(home);
+    BackgroundProcess first({GLISSOR_SOURCE_DIR "/scripts/install.sh", GLISSOR_BUILD_DIR}, userEnv());
+    ProcessResult second = script("install.sh", userEnv());
+    EXPECT_EQ(second.exit_code, 0) << second.err;
+    EXPECT_EQ(first.wait(60s), 0);
+
+    // Every file on disk is listed once, with the checksum of what is there.
+    std::string manifest = home + "/.local/share/glissor/install-manifest.txt";
+    std::set<std::string> listed;
+    std::istringstream lines(read_file(manifest));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("file ", 0) != 0) continue;
+        std::string checksum = line.substr(5, 64), path = line.substr(70);
+        EXPECT_TRUE(listed.insert(path).second) << "listed twice: " << path;
+        EXPECT_EQ(sha256(path), checksum) << path;
+    }
+    std::set<std::string> onDisk;
+    for (const auto &entry : fs::recursive_directory_iterator(home))
+        if (entry.is_regular_file() && entry.path() != manifest) onDisk.insert(entry.path().string());
+    EXPECT_EQ(listed, onDisk);
+    ASSERT_EQ(script("uninstall.sh", userEnv()).exit_code, 0);
+    EXPECT_TRUE(fs::is_empty(home)) << "left behind: " << *listing(home).begin();
 }
 
 }  // namespace
