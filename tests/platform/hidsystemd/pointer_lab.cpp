@@ -8,11 +8,11 @@
 #include <sstream>
 #include <string>
 
-#include "private_xorg.h"
+#include "x_server.h"
 
 int main() {
     std::string why;
-    auto xorg = hidsystem_test::PrivateXorg::start(why);
+    auto xorg = glissor_test::XServer::try_start(glissor_test::XServer::Kind::XorgInputtest, why);
     if (!xorg) {
         std::printf("none %s\n", why.c_str());
         return 1;

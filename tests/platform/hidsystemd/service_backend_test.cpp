@@ -26,7 +26,7 @@ std::string backend_of(const EventDaemon &service) {
 }
 
 TEST(ServiceBackend, WithoutABackendTheServiceOnlyRecords) {
-    hidsystem_test::PrivateXvfb x;
+    glissor_test::XServer x;
     int mouse = hidsystem_test::device_id(x.connection(), "Xvfb mouse");
     auto before = hidsystem_test::feedback(x.connection(), mouse);
     glissor_test::ScopedEnv display("DISPLAY", x.display());  // within reach, and still not touched

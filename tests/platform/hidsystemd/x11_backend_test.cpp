@@ -20,7 +20,7 @@ namespace {
 using glissor_test::EventDaemon;
 using hidsystem_test::eventually;
 using hidsystem_test::Feedback;
-using hidsystem_test::PrivateXvfb;
+using glissor_test::XServer;
 using hidsystem_test::RawClient;
 
 constexpr const char *kMouse = "Xvfb mouse";
@@ -70,12 +70,12 @@ protected:
     }
 
     void SetUp() override {
-        x_ = std::make_unique<PrivateXvfb>();
+        x_ = std::make_unique<XServer>();
         mouse_ = hidsystem_test::device_id(x_->connection(), kMouse);
         ASSERT_GT(mouse_, 0);
     }
 
-    std::unique_ptr<PrivateXvfb> x_;
+    std::unique_ptr<XServer> x_;
     std::unique_ptr<EventDaemon> service_;
     int mouse_ = -1;
 };
@@ -208,7 +208,7 @@ TEST_F(X11BackendTest, HotPlugReappliesAndANewMastersXtestSlaveIsLeftAlone) {
 }
 
 TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
-    x_ = PrivateXvfb::on_a_high_number();
+    x_ = XServer::xvfb_on_a_high_number();
     mouse_ = hidsystem_test::device_id(x_->connection(), kMouse);
     start_service();
     set("HIDMouseAcceleration", fixed(2.5));
@@ -220,7 +220,7 @@ TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
     EXPECT_EQ(set("HIDTrackpadAcceleration", fixed(0.5)), "HIDSYSTEM/1 OK");
     EXPECT_EQ(service_->get("HIDMouseAcceleration"), std::to_string(fixed(2.5)));
 
-    x_ = std::make_unique<PrivateXvfb>(number);
+    x_ = std::make_unique<XServer>(XServer::Kind::Xvfb, number);
     mouse_ = hidsystem_test::device_id(x_->connection(), kMouse);
     EXPECT_EQ(mouse_feedback(), kServerDefault);
     set("HIDMouseAcceleration", fixed(1));

@@ -9,24 +9,23 @@
 
 #include "event_daemon.h"
 #include "private_x.h"
-#include "private_xorg.h"
 #include "raw_client.h"
 
 namespace {
 
 using hidsystem_test::eventually;
 using hidsystem_test::Feedback;
-using hidsystem_test::PrivateXorg;
+using glissor_test::XServer;
 
 std::int32_t fixed(double speed) { return static_cast<std::int32_t>(std::lround(speed * 65536)); }
 
 TEST(XorgInputtest, TheSpeedsChangeHowFarEachPointerTravels) {
     std::string why;
-    auto xorg = PrivateXorg::start(why);
+    auto xorg = XServer::try_start(XServer::Kind::XorgInputtest, why);
     if (!xorg) GTEST_SKIP() << why;
     auto *display = xorg->connection();
-    int mouse = hidsystem_test::device_id(display, hidsystem_test::kInputtestMouse);
-    int touchpad = hidsystem_test::device_id(display, hidsystem_test::kInputtestTouchpad);
+    int mouse = hidsystem_test::device_id(display, glissor_test::kInputtestMouse);
+    int touchpad = hidsystem_test::device_id(display, glissor_test::kInputtestTouchpad);
     ASSERT_GT(mouse, 0);
     ASSERT_GT(touchpad, 0);
     auto feedback = [&](int id) { return hidsystem_test::feedback(display, id).value_or(Feedback{}); };

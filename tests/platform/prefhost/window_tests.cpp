@@ -20,7 +20,7 @@
 #include "event_daemon.h"
 #include "process.h"
 #include "temp_home.h"
-#include "x_display.h"
+#include "x_windows.h"
 
 using namespace glissor_test;
 using namespace std::chrono_literals;
@@ -148,7 +148,7 @@ protected:
 
     TempHome home;
     EventDaemon daemon;
-    XvfbServer xserver;
+    XServer xserver;
     TempDir files;
     BackgroundProcess host;
     WindowId window = 0;
