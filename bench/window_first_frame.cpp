@@ -7,7 +7,7 @@
 // own figure, from its main(), is reported beside it.
 #include "process.h"
 #include "temp_home.h"
-#include "x_display.h"
+#include "x_server.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -35,7 +35,7 @@ struct Run {
 };
 
 // One start of prefhost; nullopt (with a line on stderr) when it fails.
-std::optional<Run> runOnce(const glissor_test::XvfbServer &server) {
+std::optional<Run> runOnce(const glissor_test::XServer &server) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
     setenv("DISPLAY", server.display().c_str(), 1);
@@ -89,7 +89,7 @@ void report(const char *name, std::vector<double> millis) {
 
 int main() {
     glissor_test::TempHome home;  // the pane reads and stores its settings here
-    glissor_test::XvfbServer server;
+    glissor_test::XServer server;
     const size_t runs = 21;
     std::vector<double> toLine, insideHost;
     if (!runOnce(server)) return 1;  // a first start warms the file cache

@@ -31,7 +31,7 @@ std::string backend_values(const glissor_test::EventDaemon &daemon) {
 }  // namespace
 
 int main() {
-    hidsystem_test::PrivateXvfb x;
+    glissor_test::XServer x;
     int mouse = hidsystem_test::device_id(x.connection(), "Xvfb mouse");
     glissor_test::EventDaemon daemon({}, {"--backend", "x11", "--display", x.display()});
     auto holds = [&](int numerator) {

@@ -19,9 +19,20 @@ pane="$build/Glissor.prefPane"
 # (0700) at a short path: a checkout's path may be too long for a socket,
 # and two runs at once must not share a service or its log.
 rundir=$(mktemp -d "${XDG_RUNTIME_DIR:-/tmp}/glissor-run.XXXXXX" 2>/dev/null || mktemp -d /tmp/glissor-run.XXXXXX)
-daemon_pid=""
+# What the run starts in the background, stopped in the reverse order
+# however it ends: at the end, on an error, on Ctrl-C or on SIGTERM. (The
+# shell ignores SIGINT in what it starts in the background, so Ctrl-C
+# reaches none of them by itself.)
+daemon_pid="" lab_pid="" pointer_service_pid=""
+stop_process() {
+    [ -n "$1" ] || return 0
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true  # its status is no failure of the run
+}
 cleanup() {
-    [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null && wait "$daemon_pid" 2>/dev/null
+    stop_process "$pointer_service_pid"
+    stop_process "$lab_pid"  # it stops its Xorg and removes its folder
+    stop_process "$daemon_pid"
     rm -rf "$rundir"
     return 0
 }
@@ -197,15 +208,16 @@ x11_pointer_step() {
     local lab="$build/tests/x11_pointer_lab" socket="$rundir/x11-hidsystem.sock"
     step "6. The real pointer: the event service's X11 backend on a private X server"
     if [ ! -x "$lab" ]; then echo "(x11_pointer_lab is not built: skipped)"; return 0; fi
-    local kind display service=""
-    coproc LAB { "$lab" 2>/dev/null; }
+    local kind display
+    coproc LAB { exec "$lab" 2>/dev/null; }
+    lab_pid=$LAB_PID
     read -r kind display <&"${LAB[0]}" || kind=none
     if [ "$kind" != xorg ]; then
         echo "(no private Xorg here: ${display:-it did not start}; skipped)"
         return 0
     fi
     HIDSYSTEM_SOCKET="$socket" "$bin/hidsystemd" --backend x11 --display "$display" &
-    service=$!
+    pointer_service_pid=$!
     local hidctl=("$bin/hidctl" --socket "$socket")
     for _ in $(seq 100); do "${hidctl[@]}" ping >/dev/null 2>&1 && break; sleep 0.02; done
     echo "Xorg on $display with two inputtest pointers; hidsystemd --backend x11 --display $display"
@@ -232,12 +244,14 @@ x11_pointer_step() {
     echo "Trackpad slider at 0.0x; each device now has:"
     devices
     echo "    the same stroke moves the touchpad pointer $(stroke touchpad) px, the mouse pointer $(stroke mouse) px"
-    kill "$service" && wait "$service" 2>/dev/null
+    stop_process "$pointer_service_pid"
+    pointer_service_pid=""
     echo "The service stopped: the backend put back what it had set:"
     printf '    '; DISPLAY="$display" xinput get-feedbacks "Glissor test mouse" 2>/dev/null |
         awk '/accelNum/ { n = $3 } /accelDenom/ { d = $3 } END { print "mouse PtrFeedback " n "/" d }'
     echo quit >&"${LAB[1]}"
-    wait "$LAB_PID" 2>/dev/null || true
+    wait "$lab_pid" 2>/dev/null || true
+    lab_pid=""
 }
 
 start_event_service

@@ -5,23 +5,23 @@
 // home as it was apart from the user's data.
 #include "process.h"
 #include "temp_home.h"
-#include "x_display.h"
+#include "wait.h"
+#include "x_windows.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
 using glissor_test::BackgroundProcess;
+using glissor_test::eventually;
 using glissor_test::ProcessOptions;
 using glissor_test::ProcessResult;
 using glissor_test::read_file;
@@ -86,13 +86,12 @@ std::vector<std::string> execArguments(const std::string &exec) {
     return arguments;
 }
 
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
+// Whether any process runs the program at that path.
+bool somebodyRuns(const std::string &program) {
+    std::error_code ignored;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc", ignored))
+        if (std::filesystem::read_symlink(entry.path() / "exe", ignored) == program) return true;
+    return false;
 }
 
 int countOf(const std::string &text, const std::string &part) {
@@ -166,12 +165,14 @@ TEST_F(InstallTest, AnInstalledSessionRunsTheHelperAndUninstallingLeavesOnlyTheU
 
     // A session starts: exactly the autostart entries' command lines.
     BackgroundProcess service(execArguments(entryValue(autostart("EventService"), "Exec")), userEnv());
-    ASSERT_TRUE(waitUntil([&] { return installed("hidctl", {"ping"}).exit_code == 0; }, 5s));
+    ASSERT_TRUE(eventually([&] { return installed("hidctl", {"ping"}).exit_code == 0; }));
     ProcessResult login = run_process(execArguments(entryValue(autostart("Login"), "Exec")), {.env = userEnv()});
     EXPECT_EQ(login.exit_code, 0) << login.err;
     auto passes = [&] { return countOf(installed("hidctl", {"log"}).out, " HIDMouseAcceleration 131072"); };
-    EXPECT_TRUE(waitUntil([&] { return passes() >= 6; }, 15s)) << installed("hidctl", {"log"}).out;
-    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(eventually([&] { return passes() >= 6; }, 15s)) << installed("hidctl", {"log"}).out;
+    // Once the helper has ended, nothing more comes.
+    EXPECT_TRUE(eventually([&] { return !somebodyRuns(helper + "/Contents/MacOS/GlissorHelper"); }))
+        << "the helper is still running";
     EXPECT_EQ(passes(), 6) << installed("hidctl", {"log"}).out;
     // The installed service chose its backend from the session, and this one has no desktop.
     std::string backend = installed("hidctl", {"backend"}).out;
@@ -245,7 +246,7 @@ TEST_F(InstallTest, GlissorOpensThePaneInAWindowAndAnswersHelpAndVersion) {
     EXPECT_EQ(wrong.exit_code, 2);
     EXPECT_NE(wrong.err.find("glissor: unknown command stauts"), std::string::npos) << wrong.err;
 
-    glissor_test::XvfbServer xserver;
+    glissor_test::XServer xserver;
     std::map<std::string, std::string> env = userEnv();
     for (const auto &[name, value] : xserver.env()) env[name] = value;
     BackgroundProcess window({glissor}, env);

@@ -2,15 +2,25 @@
 // session, on a sandbox of its own, stopping what it started.
 #include "process.h"
 #include "temp_home.h"
+#include "wait.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
+using glissor_test::BackgroundProcess;
 using glissor_test::run_process;
 using glissor_test::TempDir;
 
@@ -37,6 +47,88 @@ std::string lineAfter(const std::string &text, const std::string &prefix) {
     if (at == std::string::npos) return "";
     at += prefix.size();
     return text.substr(at, text.find('\n', at) - at);
+}
+
+// The processes whose parent is this one, with their command lines; the
+// dead ones are reaped on the way. With this process a subreaper, that is
+// everything a run it started left behind once the run has ended.
+std::vector<std::string> livingChildren() {
+    std::vector<std::string> living;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream statFile(entry.path() / "stat");
+        std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+        size_t afterName = stat.rfind(')');
+        if (afterName == std::string::npos) continue;
+        std::istringstream fields(stat.substr(afterName + 1));
+        char state = 0;
+        pid_t parent = 0;
+        if (!(fields >> state >> parent) || parent != getpid()) continue;
+        pid_t pid = std::stoi(name);
+        if (state == 'Z') {
+            waitpid(pid, nullptr, 0);
+            continue;
+        }
+        std::ifstream in(entry.path() / "cmdline");
+        std::string commandLine((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+        living.push_back(std::to_string(pid) + ": " + commandLine);
+    }
+    return living;
+}
+
+// Stops the walk-through during its step on the private Xorg, with
+// `signal` to the script alone or to its whole process group (as Ctrl-C
+// sends it); then nothing it started may be left: no process, no X server
+// socket or lock, nothing in its runtime or temporary folders.
+void expectNothingLeftWhenStoppedMidWay(int signal, bool wholeGroup) {
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    TempDir outside, scratch, runtime, temporary;
+    std::string output = scratch.path() + "/output";
+    BackgroundProcess run({"/bin/sh", "-c", "exec \"$0\" \"$1\" >\"$2\" 2>&1", GLISSOR_SOURCE_DIR "/scripts/run.sh",
+                           GLISSOR_BUILD_DIR, output},
+                          {{"DISPLAY", ""},
+                           {"WAYLAND_DISPLAY", ""},
+                           {"HOME", outside.path()},
+                           {"XDG_RUNTIME_DIR", runtime.path()},
+                           {"TMPDIR", temporary.path()},
+                           {"GLISSOR_SANDBOX", scratch.path() + "/sandbox"}});
+    // The line that says the private Xorg and the second service are up.
+    std::string text, number;
+    glissor_test::eventually(
+        [&] {
+            text = glissor_test::read_file(output);
+            const std::string marker = "\nXorg on :";
+            size_t at = text.find(marker);
+            if (at != std::string::npos && text.find('\n', at + 1) != std::string::npos) {
+                at += marker.size();
+                number = text.substr(at, text.find(' ', at) - at);
+            }
+            return !number.empty() || text.find("skipped)") != std::string::npos || !run.running();
+        },
+        std::chrono::seconds(90));
+    if (number.empty() && text.find("(no private Xorg here") != std::string::npos) GTEST_SKIP() << text;
+    ASSERT_FALSE(number.empty()) << text;
+
+    ASSERT_EQ(kill(wholeGroup ? -run.pid() : run.pid(), signal), 0);
+    std::optional<int> status = run.wait(std::chrono::seconds(30));
+    ASSERT_TRUE(status.has_value()) << "the run did not end; " << glissor_test::read_file(output);
+    EXPECT_EQ(*status, 128 + signal) << glissor_test::read_file(output);
+
+    std::vector<std::string> left = livingChildren();
+    EXPECT_TRUE(left.empty()) << "left running: " << testing::PrintToString(left);
+    // Whatever was left goes, and then what it had started, which comes here.
+    glissor_test::eventually([] {
+        std::vector<std::string> living = livingChildren();
+        for (const std::string &process : living) kill(std::stoi(process), SIGKILL);
+        return living.empty();
+    });
+    EXPECT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X" + number)) << "the X server's socket is left";
+    EXPECT_FALSE(std::filesystem::exists("/tmp/.X" + number + "-lock")) << "the X server's lock is left";
+    EXPECT_TRUE(std::filesystem::is_empty(runtime.path())) << "the run's sockets are left";
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path())) << "the private Xorg's folder is left";
+    EXPECT_TRUE(std::filesystem::is_empty(outside.path()));
 }
 
 }  // namespace
@@ -125,4 +217,12 @@ TEST(MainJob, TwoRunsAtOnceOnALongPathWithSpacesKeepTheirServicesApart) {
     EXPECT_TRUE(glissor_test::file_exists(secondSandbox + "/Glissor.png"));
     EXPECT_EQ(processesMentioning(runtime.path()), 0) << "an event service is still running";
     EXPECT_TRUE(std::filesystem::is_empty(runtime.path()));
+}
+
+TEST(MainJob, SigtermDuringThePrivateXorgStepLeavesNothingRunning) {
+    expectNothingLeftWhenStoppedMidWay(SIGTERM, false);
+}
+
+TEST(MainJob, CtrlCDuringThePrivateXorgStepLeavesNothingRunning) {
+    expectNothingLeftWhenStoppedMidWay(SIGINT, true);
 }

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
+
+#include "wait.h"
 
 namespace glissor_test {
 
@@ -40,12 +41,9 @@ EventDaemon::EventDaemon(const std::vector<std::string> &refused_keys,
     : socket_path_(dir_.path() + "/hidsystem.sock"),
       process_(daemon_argv(socket_path_, refused_keys, more_arguments)),
       socket_env_("HIDSYSTEM_SOCKET", socket_path_) {
-    for (int attempt = 0; attempt < 2500; ++attempt) {
-        if (socket_answers(socket_path_)) return;
-        if (!process_.running()) throw std::runtime_error("hidsystemd exited at start");
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    throw std::runtime_error("hidsystemd did not answer within 5 s");
+    bool exited = false;
+    if (eventually([&] { return socket_answers(socket_path_) || (exited = !process_.running()); }) && !exited) return;
+    throw std::runtime_error(exited ? "hidsystemd exited at start" : "hidsystemd did not answer within 10 s");
 }
 
 EventDaemon::~EventDaemon() { process_.stop(SIGTERM); }

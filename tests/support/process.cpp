@@ -54,7 +54,17 @@ pid_t spawn(const std::vector<std::string> &argv, const std::map<std::string, st
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // Each program gets its own process group, so a test can end all of it.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    // It starts with no signal blocked and the ending ones at their default,
+    // whatever its parent holds: a parent that waits for them on a signalfd
+    // blocks them, and one started in the background by a shell ignores
+    // SIGINT, and a server that inherited either would outlive its stop().
+    sigset_t none, ending;
+    sigemptyset(&none);
+    sigemptyset(&ending);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&ending, signal);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &ending);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, args[0].c_str(), actions, &attributes, arg_pointers.data(),

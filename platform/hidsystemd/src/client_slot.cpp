@@ -10,10 +10,10 @@
 
 namespace hidsystemd {
 
-void ClientSlot::attach(int fd, long long now_ms) {
+void ClientSlot::attach(int fd, Clock::time_point now) {
     release();
     fd_ = fd;
-    last_activity_ms_ = now_ms;
+    last_activity_ = now;
 }
 
 void ClientSlot::release() {

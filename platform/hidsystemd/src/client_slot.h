@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -17,6 +18,8 @@ namespace hidsystemd {
 
 class ClientSlot {
 public:
+    using Clock = std::chrono::steady_clock;
+
     ClientSlot() = default;
     ~ClientSlot() { release(); }
     ClientSlot(const ClientSlot &) = delete;
@@ -24,10 +27,10 @@ public:
 
     bool in_use() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    void attach(int fd, long long now_ms = 0);
+    void attach(int fd, Clock::time_point now);
     // The last time the client connected, sent or was sent anything.
-    long long last_activity_ms() const { return last_activity_ms_; }
-    void touch(long long now_ms) { last_activity_ms_ = now_ms; }
+    Clock::time_point last_activity() const { return last_activity_; }
+    void touch(Clock::time_point now) { last_activity_ = now; }
     // Closes the socket and forgets everything buffered.
     void release();
 
@@ -69,7 +72,7 @@ private:
     int fd_ = -1;
     int epoll_fd_ = -1;  // the set the socket is in; -1: none
     std::uint32_t watched_events_ = 0;
-    long long last_activity_ms_ = 0;
+    Clock::time_point last_activity_{};
     bool closing_ = false;
     bool finished_sending_ = false;
     std::array<char, hidsystem::kMaxLineLength> input_{};

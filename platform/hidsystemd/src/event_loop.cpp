@@ -5,7 +5,6 @@
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,36 +19,13 @@ namespace hidsystemd {
 
 namespace {
 
-using hidsystem::kIdleEvictionMs;
-using hidsystem::kIdleLimitMs;
+using hidsystem::kIdleEviction;
+using hidsystem::kIdleLimit;
 using hidsystem::kMaxClients;
+using namespace std::chrono_literals;
 
-constexpr int kAcceptPauseMilliseconds = 100;
+constexpr auto kAcceptPause = 100ms;
 constexpr int kAcceptsPerRound = 64;
-// While a client that has just been served keeps its connection open, the
-// loop stays awake up to this long for its next request: a client applying
-// both speeds sends it within microseconds, and a sleeping daemon on another
-// core takes tens of microseconds to wake. Once the client closes, the loop
-// sleeps at once.
-constexpr long long kAwakeNanoseconds = 200'000;
-// When calls come back to back, the loop stays awake this long after one
-// ends, for the next: a connection it finds at once costs the caller far
-// less than one that has to wake it. Paced calls, a drag's, find it asleep.
-constexpr long long kBetweenCallsNanoseconds = 50'000;
-// Direct reads of a client mid-conversation between two waits on every socket.
-constexpr int kDirectPassesPerPoll = 16;
-
-long long now_nanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-long long now_milliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // A last word to a client the daemon will not serve; it may not arrive.
 void send_and_close(int fd, void (*make_reply)(hidsystem::Line &)) {
@@ -100,17 +76,19 @@ EventLoop::~EventLoop() {
 bool EventLoop::run(hidsystem::ErrorText &error) {
     if (!watch_fixed_sources(error)) return false;
     for (;;) {
-        bool awake = awake_until_ != 0 && now_nanoseconds() < awake_until_;
+        Clock::time_point now = Clock::now();
+        bool awake = wake_.awake(now);
         if (awake && serve_conversation_directly()) continue;
-        update_interest(awake);
+        update_interest(now);
         int timeout = awake ? 0 : next_timeout();
         int ready = epoll_wait(epoll_fd_, ready_.data(), static_cast<int>(ready_.size()), timeout);
         if (ready < 0 && errno != EINTR) {
             error.set("epoll_wait failed: %s", std::strerror(errno));
             return false;
         }
+        // Polling: the client on the other side goes first, if it shares the core.
         if (ready == 0 && awake) sched_yield();
-        direct_passes_left_ = kDirectPassesPerPoll;
+        wake_.waited_on_every_socket();
         state_.backend.on_timer();
         close_idle_clients();
         if (ready <= 0) {
@@ -120,30 +98,29 @@ bool EventLoop::run(hidsystem::ErrorText &error) {
         FixedSources sources = fixed_sources_ready(ready);
         if (sources.signal && shutdown_requested()) break;
         if (sources.backend) state_.backend.on_ready(sources.backend);
-        ClientSlot *still_talking = nullptr;
-        bool served = false;
-        for (int i = 0; i < ready; ++i) {
-            if (ready_[i].data.u64 <= kBackendTag) continue;
-            ClientSlot &client = *static_cast<ClientSlot *>(ready_[i].data.ptr);
-            // Released earlier in this pass (fell silent too long, say).
-            if (!client.in_use()) continue;
-            on_ready(client, poll_bits(ready_[i].events));
-            served = true;
-            if (client.in_use()) still_talking = &client;
-        }
-        // A pass that served nobody leaves the conversation where it was:
-        // that client is read directly and may not be in the set.
-        if (served) {
-            conversation_ = still_talking;
-            stay_awake_after(conversation_ != nullptr);
-        }
+        ClientSlot *still_connected = nullptr;
+        // A pass that served nobody leaves the conversation where it was.
+        if (serve_ready_clients(ready, still_connected)) wake_.served(Clock::now(), still_connected);
         forget_released_clients();
-        // A client just admitted is about to send its next request.
-        if (sources.listener && accept_clients() > 0) stay_awake_after(true);
+        if (sources.listener) accept_clients();
     }
     for (ClientSlot *client : active_) client->release();
     state_.backend.shutdown();
     return true;
+}
+
+bool EventLoop::serve_ready_clients(int ready, ClientSlot *&still_connected) {
+    bool served = false;
+    for (int i = 0; i < ready; ++i) {
+        if (ready_[i].data.u64 <= kBackendTag) continue;
+        ClientSlot &client = *static_cast<ClientSlot *>(ready_[i].data.ptr);
+        // Released earlier in this pass (fell silent too long, say).
+        if (!client.in_use()) continue;
+        on_ready(client, poll_bits(ready_[i].events));
+        served = true;
+        if (client.in_use()) still_connected = &client;
+    }
+    return served;
 }
 
 bool EventLoop::watch_fixed_sources(hidsystem::ErrorText &error) {
@@ -163,14 +140,16 @@ bool EventLoop::watch_fixed_sources(hidsystem::ErrorText &error) {
 }
 
 // Brings the set up to date before a wait. A client is in it while it is
-// connected, with the events it wants now; the one in conversation is left
-// out while the loop is awake, as it is read directly then, and a short
-// call thus never costs the two system calls of joining and leaving.
-void EventLoop::update_interest(bool awake) {
-    watch_listener();
+// connected, with the events it wants now. The one exception is the client
+// in conversation while the loop is awake: the loop reads it directly then,
+// so a short call never costs the two system calls of joining and leaving.
+// An awake loop never sleeps, so that client is never left unheard: it
+// joins before any wait that may.
+void EventLoop::update_interest(Clock::time_point now) {
+    watch_listener(now);
     watch_backend();
     for (ClientSlot *client : active_) {
-        if (awake && client == conversation_ && !client->watched() && client->wants_input()) continue;
+        if (wake_.reads_directly(client, now) && !client->watched() && client->wants_input()) continue;
         std::uint32_t events = 0;
         if (client->wants_input()) events |= EPOLLIN;
         if (client->output_pending()) events |= EPOLLOUT;
@@ -182,9 +161,9 @@ void EventLoop::update_interest(bool awake) {
 }
 
 // A paused listener stays in the set with no events.
-void EventLoop::watch_listener() {
-    if (accept_paused_until_ && now_milliseconds() >= accept_paused_until_) accept_paused_until_ = 0;
-    bool wanted = accept_paused_until_ == 0;
+void EventLoop::watch_listener(Clock::time_point now) {
+    if (accept_paused_until_ && now >= *accept_paused_until_) accept_paused_until_.reset();
+    bool wanted = !accept_paused_until_;
     if (wanted == listener_watched_) return;
     epoll_event interest{};
     interest.events = wanted ? static_cast<std::uint32_t>(EPOLLIN) : 0;
@@ -219,33 +198,34 @@ EventLoop::FixedSources EventLoop::fixed_sources_ready(int ready) const {
     return sources;
 }
 
+// In milliseconds, rounded up, as epoll_wait takes it; -1: none.
 int EventLoop::next_timeout() const {
-    long long wait = accept_paused_until_ ? kAcceptPauseMilliseconds : -1;
-    auto consider = [&wait](long long milliseconds) {
-        if (milliseconds >= 0) wait = wait < 0 ? milliseconds : std::min(wait, milliseconds);
-    };
-    consider(state_.backend.milliseconds_to_next_timer());
-    if (oldest_activity_ms_ >= 0) consider(std::max(0LL, oldest_activity_ms_ + kIdleLimitMs - now_milliseconds()) + 1);
-    return static_cast<int>(wait);
+    std::optional<Clock::duration> wait;
+    auto consider = [&wait](Clock::duration until) { wait = wait ? std::min(*wait, until) : until; };
+    if (accept_paused_until_) consider(kAcceptPause);
+    if (int backend_ms = state_.backend.milliseconds_to_next_timer(); backend_ms >= 0)
+        consider(std::chrono::milliseconds(backend_ms));
+    // A little past the limit, so that the client is over it on waking.
+    if (oldest_activity_)
+        consider(std::max(*oldest_activity_ + kIdleLimit - Clock::now(), Clock::duration::zero()) + 1ms);
+    if (!wait) return -1;
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*wait).count());
 }
 
-// A real client sends its requests at once; one silent for kIdleLimitMs
-// only holds a slot.
+// A real client sends its requests at once; one silent for kIdleLimit only
+// holds a slot.
 void EventLoop::close_idle_clients() {
-    if (active_.empty()) {
-        oldest_activity_ms_ = -1;
-        return;
-    }
-    long long now = now_milliseconds();
-    oldest_activity_ms_ = -1;
+    oldest_activity_.reset();
+    if (active_.empty()) return;
+    Clock::time_point now = Clock::now();
     for (ClientSlot *client : active_) {
         if (!client->in_use()) continue;
-        if (now - client->last_activity_ms() >= kIdleLimitMs) {
+        if (now - client->last_activity() >= kIdleLimit) {
             client->release();
             continue;
         }
-        if (oldest_activity_ms_ < 0 || client->last_activity_ms() < oldest_activity_ms_)
-            oldest_activity_ms_ = client->last_activity_ms();
+        if (!oldest_activity_ || client->last_activity() < *oldest_activity_)
+            oldest_activity_ = client->last_activity();
     }
 }
 
@@ -255,58 +235,43 @@ void EventLoop::close_idle_clients() {
 void EventLoop::forget_released_clients() {
     std::size_t kept = 0;
     for (ClientSlot *client : active_) {
-        if (client->in_use())
+        if (client->in_use()) {
             active_[kept++] = client;
-        else
+        } else {
             free_.push_back(client);
+            wake_.forget(client);
+        }
     }
     active_.resize(kept);
-    if (conversation_ && !conversation_->in_use()) conversation_ = nullptr;
     // With nobody connected there is no silence to time: the loop sleeps
     // until somebody comes, not until the last client would have timed out.
-    if (active_.empty()) oldest_activity_ms_ = -1;
+    if (active_.empty()) oldest_activity_.reset();
 }
 
 // While a client is mid-conversation, its next request is read straight
 // from its socket: one system call where a wait on every socket and then
-// a read take two. Every few passes the loop waits on all the same, so that a
-// client that never stops talking cannot keep the others waiting.
+// a read take two. The wake policy bounds how many passes do so between
+// two waits on every socket, so that a client that never stops talking
+// cannot keep the others waiting.
 // Each pass yields the core before it reads: the loop is here right after a
 // reply, which the client has yet to read before it can send its next
 // request, so a first read would find nothing. Where the client shares the
 // core, it runs first and its request is there when the read comes.
 bool EventLoop::serve_conversation_directly() {
-    ClientSlot *client = conversation_;
-    if (!client || direct_passes_left_ == 0 || !client->wants_input()) return false;
-    --direct_passes_left_;
+    ClientSlot *client = wake_.conversation();
+    if (!client || !client->wants_input() || !wake_.take_direct_read()) return false;
     sched_yield();
     ClientSlot::Received received = client->receive();
     if (received == ClientSlot::Received::Nothing) return true;
     if (received == ClientSlot::Received::Failed) {
         client->release();
     } else {
-        client->touch(now_milliseconds());
+        client->touch(Clock::now());
         serve(*client);
     }
-    stay_awake_after(client->in_use());
-    if (!client->in_use()) {
-        conversation_ = nullptr;
-        forget_released_clients();
-    }
+    wake_.served(Clock::now(), client->in_use() ? client : nullptr);
+    if (!client->in_use()) forget_released_clients();
     return true;
-}
-
-// Awake while the conversation goes on. Once no client that was just
-// served is still connected, asleep at once, unless calls have been coming
-// back to back.
-void EventLoop::stay_awake_after(bool conversation_open) {
-    long long now = now_nanoseconds();
-    if (conversation_open) {
-        awake_until_ = now + kAwakeNanoseconds;
-        return;
-    }
-    awake_until_ = calls_back_to_back_ ? now + kBetweenCallsNanoseconds : 0;
-    last_call_ended_ = now;
 }
 
 bool EventLoop::shutdown_requested() {
@@ -316,28 +281,26 @@ bool EventLoop::shutdown_requested() {
 
 int EventLoop::accept_clients() {
     int admitted = 0;
-    for (int round = 0; round < kAcceptsPerRound; ++round) {
+    ClientSlot *newcomer = nullptr;
+    for (int round = 0; round < kAcceptsPerRound && !newcomer; ++round) {
         int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            // Whether this call came within the wait after the last one.
-            if (active_.empty()) calls_back_to_back_ = now_nanoseconds() - last_call_ended_ <= kBetweenCallsNanoseconds;
+            wake_.connected(Clock::now(), active_.empty());
             ClientSlot *client = admit(fd);
             if (!client) continue;
             ++admitted;
             // A newcomer mid-conversation is about to send its next
             // request: it is read before more are accepted. The listener
             // stays ready for the next pass.
-            if (client->in_use()) {
-                conversation_ = client;
-                break;
-            }
+            if (client->in_use()) newcomer = client;
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED) continue;
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-            accept_paused_until_ = now_milliseconds() + kAcceptPauseMilliseconds;
+            accept_paused_until_ = Clock::now() + kAcceptPause;
         break;
     }
+    if (admitted > 0) wake_.accepted(Clock::now(), newcomer);
     return admitted;
 }
 
@@ -346,7 +309,7 @@ ClientSlot *EventLoop::admit(int fd) {
         send_and_close(fd, reply_not_owner);
         return nullptr;
     }
-    long long now = now_milliseconds();
+    Clock::time_point now = Clock::now();
     ClientSlot *slot = nullptr;
     if (!free_.empty()) {
         slot = free_.back();
@@ -354,11 +317,12 @@ ClientSlot *EventLoop::admit(int fd) {
     } else {
         // A new client is served ahead of one that has been silent a while.
         auto most_idle = std::min_element(active_.begin(), active_.end(), [](ClientSlot *a, ClientSlot *b) {
-            return a->last_activity_ms() < b->last_activity_ms();
+            return a->last_activity() < b->last_activity();
         });
-        if (most_idle != active_.end() && now - (*most_idle)->last_activity_ms() >= kIdleEvictionMs) {
+        if (most_idle != active_.end() && now - (*most_idle)->last_activity() >= kIdleEviction) {
             slot = *most_idle;
             active_.erase(most_idle);
+            wake_.forget(slot);
         }
     }
     if (!slot) {
@@ -367,7 +331,7 @@ ClientSlot *EventLoop::admit(int fd) {
     }
     slot->attach(fd, now);
     active_.push_back(slot);
-    if (oldest_activity_ms_ < 0) oldest_activity_ms_ = now;
+    if (!oldest_activity_) oldest_activity_ = now;
     // A client sends its first requests right after connecting: they are
     // usually there already, and answering them now saves a pass of the loop.
     on_ready(*slot, POLLIN);
@@ -375,7 +339,7 @@ ClientSlot *EventLoop::admit(int fd) {
 }
 
 void EventLoop::on_ready(ClientSlot &client, short revents) {
-    client.touch(now_milliseconds());
+    client.touch(Clock::now());
     if ((revents & POLLIN) && client.receive() == ClientSlot::Received::Failed) {
         client.release();
         return;

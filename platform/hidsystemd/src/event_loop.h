@@ -1,12 +1,15 @@
 // The daemon's one loop: epoll over the shutdown signal, the listening
 // socket, the backend's channel and every client, all non-blocking. A
 // client that misbehaves gets an error reply or is dropped; no client can
-// stall or starve the others.
+// stall or starve the others. When it polls instead of sleeping, and which
+// client it reads directly meanwhile, is the wake policy's to say.
 #pragma once
 
 #include <sys/epoll.h>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <hidsystem/error_text.h>
@@ -14,6 +17,7 @@
 
 #include "client_slot.h"
 #include "service_state.h"
+#include "wake_policy.h"
 
 namespace hidsystemd {
 
@@ -29,6 +33,8 @@ public:
     bool run(hidsystem::ErrorText &error);
 
 private:
+    using Clock = WakePolicy::Clock;
+
     // What became ready besides the clients in one wait.
     struct FixedSources {
         bool signal = false;
@@ -37,14 +43,16 @@ private:
     };
 
     bool watch_fixed_sources(hidsystem::ErrorText &error);
-    void update_interest(bool awake);
-    void watch_listener();
+    void update_interest(Clock::time_point now);
+    void watch_listener(Clock::time_point now);
     void watch_backend();
     FixedSources fixed_sources_ready(int ready) const;
+    // Serves the clients that became ready; true when there were any.
+    // `still_connected`: the last of them still connected, or nullptr.
+    bool serve_ready_clients(int ready, ClientSlot *&still_connected);
     int next_timeout() const;
     void close_idle_clients();
     void forget_released_clients();
-    void stay_awake_after(bool conversation_open);
     // True when it took a pass of the loop without waiting on every socket.
     bool serve_conversation_directly();
     // How many clients it took on.
@@ -68,23 +76,14 @@ private:
     int epoll_fd_ = -1;
     std::vector<epoll_event> ready_;
     // Set when accept() ran out of descriptors; the listener rests until then.
-    long long accept_paused_until_ = 0;
+    std::optional<Clock::time_point> accept_paused_until_;
     bool listener_watched_ = false;
     // The backend channel in the set, by number and generation; -1: none.
     int watched_backend_fd_ = -1;
     std::uint64_t watched_backend_generation_ = 0;
-    // While a client is mid-conversation the loop polls without sleeping
-    // until then (CLOCK_MONOTONIC ns); 0: sleep in epoll_wait.
-    long long awake_until_ = 0;
-    // When the last call ended (CLOCK_MONOTONIC ns), and whether the one
-    // after it came soon enough to be worth staying awake for the next.
-    long long last_call_ended_ = 0;
-    bool calls_back_to_back_ = false;
-    // The client served last that is still connected, and how many passes
-    // may read it directly before the loop waits on every socket again.
-    ClientSlot *conversation_ = nullptr;
-    int direct_passes_left_ = 0;
-    long long oldest_activity_ms_ = -1;  // of the clients connected; -1: none
+    // Of the clients connected, the last activity of the one silent longest.
+    std::optional<Clock::time_point> oldest_activity_;
+    WakePolicy wake_;
 };
 
 }  // namespace hidsystemd

@@ -19,6 +19,7 @@
 
 #include "event_daemon.h"
 #include "temp_home.h"
+#include "wait.h"
 
 #include <CFText.h>
 
@@ -142,8 +143,7 @@ TEST_F(IOKitTest, ADroppedConnectionFailsEveryCallUntilClosed) {
     EXPECT_EQ(set_fixed(handle, CFSTR("HIDMouseAcceleration"), 1), kIOReturnNotOpen);
 
     glissor_test::BackgroundProcess successor({glissor_test::bin_path("hidsystemd"), "--socket", daemon.socket_path()});
-    for (int attempt = 0; attempt < 2500 && !glissor_test::socket_answers(daemon.socket_path()); ++attempt)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(glissor_test::eventually([&] { return glissor_test::socket_answers(daemon.socket_path()); }));
     NXEventHandle fresh = NXOpenEventStatus();
     EXPECT_NE(fresh, 0u);
     EXPECT_EQ(set_fixed(fresh, CFSTR("HIDMouseAcceleration"), 1), kIOReturnSuccess);
@@ -270,9 +270,7 @@ TEST_F(IOKitTest, AServiceThatBabblesOrKeepsSilentIsNotResponding) {
         NXEventHandle handle = NXOpenEventStatus();
         auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(set_fixed(handle, CFSTR(kIOHIDMouseAccelerationType), 1), kIOReturnNotResponding);
-        auto waited = std::chrono::steady_clock::now() - started;
-        EXPECT_GE(waited, std::chrono::milliseconds(1900));
-        EXPECT_LT(waited, std::chrono::seconds(4));
+        EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1900));
         NXCloseEventStatus(handle);
     }
 }

@@ -198,7 +198,7 @@ TEST_F(DaemonInputTest, IdleConnectionsCannotLockEveryoneOut) {
         ASSERT_TRUE(idle.back().connected());
     }
     EXPECT_EQ(idle.back().ask("HELLO"), kHelloReply);  // all admitted
-    std::this_thread::sleep_for(std::chrono::milliseconds(hidsystem::kIdleEvictionMs + 300));
+    std::this_thread::sleep_for(hidsystem::kIdleEviction + std::chrono::milliseconds(300));
     // A newcomer is served ahead of the silent ones, twice over.
     for (int round = 0; round < 2; ++round) {
         RawClient newcomer = client();

@@ -19,6 +19,7 @@
 
 #include "event_daemon.h"
 #include "raw_client.h"
+#include "wait.h"
 
 namespace {
 
@@ -29,11 +30,7 @@ using glissor_test::run_process;
 using hidsystem_test::RawClient;
 
 bool wait_until_answering(const std::string &path) {
-    for (int attempt = 0; attempt < 2500; ++attempt) {
-        if (glissor_test::socket_answers(path)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+    return glissor_test::eventually([&] { return glissor_test::socket_answers(path); });
 }
 
 std::size_t line_count(const std::string &text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
@@ -176,15 +173,17 @@ std::optional<std::vector<unsigned long long>> blocking_call(pid_t pid) {
     return fields;
 }
 
-// Whether a process blocked in epoll_wait or epoll_pwait waits with no
-// timeout; nullopt when it is in neither. The fields are the call's number
-// and then its arguments; the timeout is the fourth.
-std::optional<bool> waits_without_timeout(const std::vector<unsigned long long> &call) {
+// The timeout, in milliseconds (-1: none), of the epoll_wait or epoll_pwait
+// the process is blocked in; nullopt while it is anywhere else. The fields
+// of /proc/PID/syscall are the call's number and then its arguments; the
+// timeout is the fourth.
+std::optional<int> epoll_timeout(pid_t pid) {
+    auto call = blocking_call(pid).value_or(std::vector<unsigned long long>{});
     if (call.size() < 5) return std::nullopt;
 #ifdef SYS_epoll_wait
-    if (call[0] == SYS_epoll_wait) return static_cast<int>(call[4]) == -1;
+    if (call[0] == SYS_epoll_wait) return static_cast<int>(call[4]);
 #endif
-    if (call[0] == SYS_epoll_pwait) return static_cast<int>(call[4]) == -1;
+    if (call[0] == SYS_epoll_pwait) return static_cast<int>(call[4]);
     return std::nullopt;
 }
 
@@ -197,13 +196,25 @@ TEST(DaemonLifecycle, OnceTheLastClientLeavesTheServiceSleepsUntilTheNextOneCome
         RawClient client(daemon.socket_path());
         ASSERT_EQ(client.ask("HELLO"), "HIDSYSTEM/1 OK hidsystemd");
     }
-    std::optional<bool> forever;
-    for (int attempt = 0; attempt < 500 && !forever; ++attempt) {
-        forever = waits_without_timeout(blocking_call(pid).value_or(std::vector<unsigned long long>{}));
-        if (!forever) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    ASSERT_TRUE(forever.has_value()) << "the service never went back to waiting for clients";
-    EXPECT_TRUE(*forever) << "a timer left from the client that went away would wake it for nothing";
+    // Awake, it waits with no time at all; then it goes to sleep.
+    std::optional<int> timeout;
+    glissor_test::eventually([&] { return (timeout = epoll_timeout(pid)).value_or(0) != 0; });
+    ASSERT_TRUE(timeout.has_value()) << "the service never went back to waiting for clients";
+    EXPECT_EQ(*timeout, -1) << "a timer left from the client that went away would wake it for nothing";
+}
+
+// The client served last is read directly while the service stays awake
+// for it; once the service sleeps, it waits on that client too.
+TEST(DaemonLifecycle, AClientThatFallsSilentMidConversationIsHeardAfterTheServiceSleeps) {
+    EventDaemon daemon;
+    pid_t pid = daemon.process().pid();
+    if (!blocking_call(pid)) GTEST_SKIP() << "/proc/PID/syscall cannot be read here";
+    RawClient client(daemon.socket_path());
+    ASSERT_EQ(client.ask("HELLO"), "HIDSYSTEM/1 OK hidsystemd");
+    // Asleep, until the client's silence would be too long.
+    ASSERT_TRUE(glissor_test::eventually([&] { return epoll_timeout(pid).value_or(0) > 1000; }))
+        << "the service never went to sleep with the client connected";
+    EXPECT_EQ(client.ask("GET HIDMouseAcceleration"), "HIDSYSTEM/1 OK " + hidsystem_test::hex_of(45056));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "desktop_test_support.h"
 #include "private_session.h"
-#include "private_xorg.h"
+#include "private_x.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ constexpr const char *kUsersMouseFile =
 
 TEST(KdeX11Backend, PlasmasFilesGetTheSpeedsTheRestIsKeptAndAllGoesBack) {
     std::string why;
-    auto xorg = hidsystem_test::PrivateXorg::start(why);
+    auto xorg = glissor_test::XServer::try_start(glissor_test::XServer::Kind::XorgInputtest, why);
     if (!xorg) GTEST_SKIP() << why;
     glissor_test::TempHome home;
     const std::string config = home.home() + "/config";
@@ -39,7 +39,7 @@ TEST(KdeX11Backend, PlasmasFilesGetTheSpeedsTheRestIsKeptAndAllGoesBack) {
     glissor_test::ScopedEnv state_home("XDG_STATE_HOME", home.home() + "/state");
     glissor_test::ScopedEnv display("DISPLAY", xorg->display());
     glissor_test::write_file(config + "/kcminputrc", kUsersMouseFile);
-    int mouse = hidsystem_test::device_id(xorg->connection(), hidsystem_test::kInputtestMouse);
+    int mouse = hidsystem_test::device_id(xorg->connection(), glissor_test::kInputtestMouse);
     const Feedback server_default = hidsystem_test::feedback(xorg->connection(), mouse).value_or(Feedback{});
 
     {
@@ -86,7 +86,7 @@ TEST(KdeX11Backend, PlasmasFilesGetTheSpeedsTheRestIsKeptAndAllGoesBack) {
 // escaped twice (by LXQt, then by Qt's INI writer).
 TEST(LxqtBackend, TheSessionFileGetsEachTouchpadsSpeedAndGivesItBack) {
     std::string why;
-    auto xorg = hidsystem_test::PrivateXorg::start(why);
+    auto xorg = glissor_test::XServer::try_start(glissor_test::XServer::Kind::XorgInputtest, why);
     if (!xorg) GTEST_SKIP() << why;
     glissor_test::TempHome home;
     const std::string config = home.home() + "/config";

@@ -4,74 +4,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <stdexcept>
-#include <thread>
 
 namespace hidsystem_test {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Waits for Xvfb to write its display number (-displayfd), which it does
-// once it listens, then connects. Asked for a number another server holds,
-// Xvfb exits: it never connects to a stranger's server on that number.
-std::string wait_for_display(glissor_test::BackgroundProcess &server, const std::string &number_file,
-                             Display *&connection) {
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < deadline) {
-        std::string text = glissor_test::file_exists(number_file) ? glissor_test::read_file(number_file) : "";
-        std::string display = !text.empty() && text.back() == '\n' ? ":" + text.substr(0, text.size() - 1) : "";
-        if (!display.empty() && (connection = XOpenDisplay(display.c_str()))) return display;
-        if (!server.running()) throw std::runtime_error("Xvfb exited at start");
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    throw std::runtime_error("Xvfb did not start within 10 s");
-}
-
-int ignore_errors(Display *, XErrorEvent *) { return 0; }
-
-}  // namespace
-
-PrivateXvfb::PrivateXvfb(std::optional<int> number) {
-    std::string number_file = dir_.path() + "/display";
-    std::string where = (number ? ":" + std::to_string(*number) + " " : std::string()) + "-displayfd 1";
-    server_ = glissor_test::BackgroundProcess(
-        {"/bin/sh", "-c", "exec Xvfb " + where + " -noreset -screen 0 800x600x24 -nolisten tcp >\"$0\" 2>/dev/null",
-         number_file});
-    display_ = wait_for_display(server_, number_file, connection_);
-    number_ = std::stoi(display_.substr(1));
-    XSetErrorHandler(ignore_errors);
-}
-
-PrivateXvfb::~PrivateXvfb() {
-    if (connection_) XCloseDisplay(connection_);
-    server_.stop(SIGTERM);
-}
-
-std::unique_ptr<PrivateXvfb> PrivateXvfb::on_a_high_number() {
-    // Servers that pick their own number take the lowest free one.
-    int first = 200 + static_cast<int>(getpid() % 500);
-    for (int number = first; number < first + 20; ++number) {
-        try {
-            return std::make_unique<PrivateXvfb>(number);
-        } catch (const std::runtime_error &) {
-            // Taken: the next one.
-        }
-    }
-    throw std::runtime_error("no free display number from " + std::to_string(first));
-}
-
-void PrivateXvfb::kill_server() {
-    // Our own connection would die with it, and Xlib would end the test.
-    XCloseDisplay(connection_);
-    connection_ = nullptr;
-    server_.stop(SIGKILL);
-}
 
 int device_id(Display *display, const std::string &name) {
     int count = 0;

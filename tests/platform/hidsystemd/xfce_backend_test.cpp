@@ -34,7 +34,7 @@ class XfceBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (access("/usr/bin/xfconf-query", X_OK) != 0) GTEST_SKIP() << "xfconf is not installed";
-        x_ = std::make_unique<hidsystem_test::PrivateXvfb>();
+        x_ = std::make_unique<glissor_test::XServer>();
         display_ = std::make_unique<glissor_test::ScopedEnv>("DISPLAY", x_->display());
         mouse_ = hidsystem_test::device_id(x_->connection(), "Xvfb mouse");
         ASSERT_GT(mouse_, 0);
@@ -47,7 +47,7 @@ protected:
     }
 
     hidsystem_test::PrivateSession session_;
-    std::unique_ptr<hidsystem_test::PrivateXvfb> x_;
+    std::unique_ptr<glissor_test::XServer> x_;
     std::unique_ptr<glissor_test::ScopedEnv> display_;
     int mouse_ = 0;
 };

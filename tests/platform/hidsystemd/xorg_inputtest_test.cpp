@@ -10,24 +10,23 @@
 #include "backend_status.h"
 #include "event_daemon.h"
 #include "private_x.h"
-#include "private_xorg.h"
 #include "raw_client.h"
 
 namespace {
 
 using hidsystem_test::eventually;
 using hidsystem_test::Feedback;
-using hidsystem_test::PrivateXorg;
+using glissor_test::XServer;
 
 std::int32_t fixed(double speed) { return static_cast<std::int32_t>(std::lround(speed * 65536)); }
 
 TEST(XorgInputtest, TheSpeedsChangeHowFarEachPointerTravels) {
     std::string why;
-    auto xorg = PrivateXorg::start(why);
+    auto xorg = XServer::try_start(XServer::Kind::XorgInputtest, why);
     if (!xorg) GTEST_SKIP() << why;
     auto *display = xorg->connection();
-    int mouse = hidsystem_test::device_id(display, hidsystem_test::kInputtestMouse);
-    int touchpad = hidsystem_test::device_id(display, hidsystem_test::kInputtestTouchpad);
+    int mouse = hidsystem_test::device_id(display, glissor_test::kInputtestMouse);
+    int touchpad = hidsystem_test::device_id(display, glissor_test::kInputtestTouchpad);
     ASSERT_GT(mouse, 0);
     ASSERT_GT(touchpad, 0);
     auto feedback = [&](int id) { return hidsystem_test::feedback(display, id).value_or(Feedback{}); };
@@ -73,11 +72,11 @@ TEST(XorgInputtest, TheSpeedsChangeHowFarEachPointerTravels) {
 // any mode, and says so.
 TEST(XorgInputtest, XwaylandsDevicesAreNeverWritten) {
     std::string why;
-    auto xorg = PrivateXorg::start(why, "xwayland-pointer:13");
+    auto xorg = glissor_test::XServer::try_start(glissor_test::XServer::Kind::XorgInputtest, why, "xwayland-pointer:13");
     if (!xorg) GTEST_SKIP() << why;
     auto *display = xorg->connection();
     int xwayland = hidsystem_test::device_id(display, "xwayland-pointer:13");
-    int touchpad = hidsystem_test::device_id(display, hidsystem_test::kInputtestTouchpad);
+    int touchpad = hidsystem_test::device_id(display, glissor_test::kInputtestTouchpad);
     ASSERT_GT(xwayland, 0);
     const Feedback before = hidsystem_test::feedback(display, xwayland).value_or(Feedback{});
 

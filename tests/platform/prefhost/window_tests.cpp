@@ -14,13 +14,13 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "event_daemon.h"
 #include "process.h"
 #include "temp_home.h"
-#include "x_display.h"
+#include "wait.h"
+#include "x_windows.h"
 
 using namespace glissor_test;
 using namespace std::chrono_literals;
@@ -62,15 +62,6 @@ std::vector<uint32_t> pixelsIn(const Screenshot &shot, Box box) {
     return pixels;
 }
 
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = 10s) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        if (done()) return true;
-        std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return done();
-}
-
 class WindowTest : public ::testing::Test {
 protected:
     // Starts prefhost on the pane in window mode, output to files, and
@@ -84,7 +75,7 @@ protected:
                                  env);
         window = waitForWindowOf(xserver, host.pid(), 10s);
         ASSERT_NE(window, 0u) << "no window; stderr: " << read_file(errPath());
-        ASSERT_TRUE(waitUntil(drawn ? drawn : [this] { return countIn(shot(), kArcView, isOrange) > 200; }))
+        ASSERT_TRUE(eventually(drawn ? drawn : [this] { return countIn(shot(), kArcView, isOrange) > 200; }))
             << "the pane was not drawn; " << saved(shot());
     }
 
@@ -131,7 +122,7 @@ protected:
         return value;
     }
     bool waitForLogged(const std::string &key, const std::string &value) {
-        return waitUntil([&] { return lastLogged(key) == value; });
+        return eventually([&] { return lastLogged(key) == value; });
     }
 
     std::string defaults(const std::vector<std::string> &arguments) {
@@ -148,7 +139,7 @@ protected:
 
     TempHome home;
     EventDaemon daemon;
-    XvfbServer xserver;
+    XServer xserver;
     TempDir files;
     BackgroundProcess host;
     WindowId window = 0;
@@ -182,7 +173,7 @@ TEST_F(WindowTest, TheWindowShowsTheControlsAndTheCurveTheCurveSlidersRedrawIt) 
     // The speed slider at its maximum (5) makes the curve end at the top:
     // updateCurve: asks for a redraw, and the area repaints.
     ASSERT_TRUE(drag(kSpeedSlider.x + 100, kSpeedSlider.y + 12, kSpeedSlider.x + 300, kSpeedSlider.y + 12));
-    EXPECT_TRUE(waitUntil([&] { return countIn(shot(), {kArcView.x, kArcView.y, kArcView.width, 50}, isOrange) > 50; }))
+    EXPECT_TRUE(eventually([&] { return countIn(shot(), {kArcView.x, kArcView.y, kArcView.width, 50}, isOrange) > 50; }))
         << saved(shot());
     EXPECT_EQ(close(), 0);
 }
@@ -206,7 +197,7 @@ TEST_F(WindowTest, MovingTheMouseSliderSendsBothSpeedsAndUpdatesOnlyItsLabel) {
         << lastLogged("HIDMouseAcceleration");
     EXPECT_EQ(lastLogged("HIDTrackpadAcceleration"), std::to_string(65536));
     // The controller wrote 3.0x into the mouse label; the trackpad's stays.
-    EXPECT_TRUE(waitUntil([&] { return pixelsIn(shot(), kMouseFactor) != pixelsIn(before, kMouseFactor); }))
+    EXPECT_TRUE(eventually([&] { return pixelsIn(shot(), kMouseFactor) != pixelsIn(before, kMouseFactor); }))
         << saved(shot());
     EXPECT_EQ(pixelsIn(shot(), kTrackpadFactor), pixelsIn(before, kTrackpadFactor)) << saved(shot());
 
@@ -221,12 +212,12 @@ TEST_F(WindowTest, ClickingTheCheckboxRegistersTheHelperAndClickingAgainRemovesI
     ASSERT_EQ(loginItems().find("GlissorHelper.app"), std::string::npos) << loginItems();
     Screenshot unticked = shot();
     ASSERT_TRUE(click(kCheckbox.x + 8, kCheckbox.y + 9));
-    EXPECT_TRUE(waitUntil([&] { return loginItems().find("GlissorHelper.app") != std::string::npos; }))
+    EXPECT_TRUE(eventually([&] { return loginItems().find("GlissorHelper.app") != std::string::npos; }))
         << loginItems();
-    EXPECT_TRUE(waitUntil([&] { return pixelsIn(shot(), kCheckbox) != pixelsIn(unticked, kCheckbox); }))
+    EXPECT_TRUE(eventually([&] { return pixelsIn(shot(), kCheckbox) != pixelsIn(unticked, kCheckbox); }))
         << "the tick is not shown; " << saved(shot());
     ASSERT_TRUE(click(kCheckbox.x + 8, kCheckbox.y + 9));
-    EXPECT_TRUE(waitUntil([&] { return loginItems().find("GlissorHelper.app") == std::string::npos; }))
+    EXPECT_TRUE(eventually([&] { return loginItems().find("GlissorHelper.app") == std::string::npos; }))
         << loginItems();
     EXPECT_EQ(close(), 0);
 }
@@ -253,13 +244,20 @@ TEST_F(WindowTest, AWindowDestroyedFromOutsideStillLeavesThePaneAndTheHostEnds) 
 }
 
 TEST_F(WindowTest, ControlWControlQAndEscapeCloseTheWindowAsClosingItDoes) {
+    int round = 0;
     for (const char *keys : {"ctrl+w", "ctrl+q", "Escape"}) {
         SCOPED_TRACE(keys);
         defaults({"delete", GLISSOR_PANE_IDENTIFIER_FOR_TESTS});
         open();
-        // A plain w or q typed into the window is not a close.
+        // A plain w or q typed into the window is not a close. The window
+        // handles its events in turn, so once a drag made after the keys has
+        // reached the service, the keys have been handled too. Each round
+        // drags to the other end, so that the wait is for this round's drag.
         ASSERT_TRUE(xdotool(xserver, {"windowfocus", "--sync", std::to_string(window), "key", "w", "q"}));
-        std::this_thread::sleep_for(200ms);
+        bool toTheRight = round++ % 2 == 0;
+        ASSERT_TRUE(drag(kTrackpadSlider.x + 260, kTrackpadSlider.y + 12, toTheRight ? kTrackpadSlider.x + 450 : 0,
+                         kTrackpadSlider.y + 12));
+        ASSERT_TRUE(waitForLogged("HIDTrackpadAcceleration", toTheRight ? std::to_string(3 * 65536) : "0"));
         ASSERT_TRUE(host.running()) << read_file(errPath());
         ASSERT_TRUE(xdotool(xserver, {"windowfocus", "--sync", std::to_string(window), "key", keys}));
         EXPECT_EQ(host.wait(10s), 0) << read_file(errPath());
@@ -343,7 +341,7 @@ TEST(ScriptedQuitTest, TermHangUpAndInterruptLeaveThePaneWhileWaitingForTheNextC
                                env);
         std::ofstream commands(script);  // opens once the host's shell does
         commands << "set theMouseSlider 2\n" << std::flush;
-        ASSERT_TRUE(waitUntil([&] {
+        ASSERT_TRUE(eventually([&] {
             std::vector<LoggedChange> log = daemon.log();
             return !log.empty() && log.back().key == "HIDTrackpadAcceleration";
         }));

@@ -1,17 +1,14 @@
-#include "x_display.h"
+#include "x_windows.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include <stdexcept>
-#include <thread>
+#include "wait.h"
 
 namespace glissor_test {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The _NET_WM_PID of a window, or -1.
 long pidOfWindow(Display *display, Window window) {
@@ -47,42 +44,13 @@ Window viewableWindowOf(Display *display, int pid) {
 
 }  // namespace
 
-XvfbServer::XvfbServer() {
-    std::string numberFile = dir_.path() + "/display";
-    // Xvfb writes the display number it took to fd 1, here a file.
-    server_ = BackgroundProcess({"/bin/sh", "-c",
-                                 "exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >\"$0\" 2>/dev/null",
-                                 numberFile});
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < deadline) {
-        std::string number = file_exists(numberFile) ? read_file(numberFile) : "";
-        if (!number.empty() && number.back() == '\n') {
-            display_ = ":" + number.substr(0, number.size() - 1);
-            connection_ = XOpenDisplay(display_.c_str());
-            if (connection_) return;
-        }
-        if (!server_.running()) throw std::runtime_error("Xvfb exited at start");
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    throw std::runtime_error("Xvfb did not start within 10 s");
+WindowId waitForWindowOf(const XServer &server, int pid, std::chrono::milliseconds limit) {
+    Window found = 0;
+    eventually([&] { return (found = viewableWindowOf(server.connection(), pid)) != 0; }, limit);
+    return found;
 }
 
-XvfbServer::~XvfbServer() {
-    if (connection_) XCloseDisplay(connection_);
-    server_.stop(SIGTERM);
-}
-
-WindowId waitForWindowOf(const XvfbServer &server, int pid, std::chrono::milliseconds limit) {
-    Display *display = server.connection();
-    auto deadline = Clock::now() + limit;
-    do {
-        if (Window window = viewableWindowOf(display, pid)) return window;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (Clock::now() < deadline);
-    return 0;
-}
-
-Screenshot takeScreenshot(const XvfbServer &server, WindowId window) {
+Screenshot takeScreenshot(const XServer &server, WindowId window) {
     Display *display = server.connection();
     XWindowAttributes attributes;
     Screenshot shot;
@@ -98,7 +66,7 @@ Screenshot takeScreenshot(const XvfbServer &server, WindowId window) {
     return shot;
 }
 
-void requestClose(const XvfbServer &server, WindowId window) {
+void requestClose(const XServer &server, WindowId window) {
     Display *display = server.connection();
     XEvent event{};
     event.xclient.type = ClientMessage;
@@ -111,7 +79,7 @@ void requestClose(const XvfbServer &server, WindowId window) {
     XFlush(display);
 }
 
-bool xdotool(const XvfbServer &server, const std::vector<std::string> &arguments) {
+bool xdotool(const XServer &server, const std::vector<std::string> &arguments) {
     std::vector<std::string> argv = {"/usr/bin/xdotool"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     ProcessOptions options;
