@@ -1,7 +1,7 @@
-// What `defaults` finds in a domain's file itself, to explain a failure in
+// What `defaults` finds in a domain's file itself: to explain a failure in
 // words the user can act on (the store reads an unreadable or unparsable
-// file as an empty domain), and the file operations of a domain named by
-// its path, which `defaults` reads and writes without the store.
+// file as an empty domain), and to read a domain named by its path, which
+// `defaults` reads and writes without the store (writing through FileIO).
 #pragma once
 
 #include <CFRef.h>

@@ -89,6 +89,13 @@ TEST_F(DefaultsLimits, TextWithAControlCharacterIsStoredInBinaryAndReadsBackExac
     ASSERT_TRUE(value);
     EXPECT_EQ(UTF8FromCFString(static_cast<CFStringRef>(value.get())), "a\x01" "b");
 
+    // Exported, it stays exact: as a binary list, and the user is told.
+    auto exported = defaults({"export", kDomain, "-"});
+    EXPECT_EQ(exported.exit_code, 0);
+    EXPECT_THAT(exported.out, StartsWith("bplist00"));
+    EXPECT_EQ(exported.err, "defaults: domain " + kDomain +
+                                " holds text XML cannot carry; it is exported as a binary property list\n");
+
     // A domain named by its path is written the same way.
     std::string direct = home.home() + "/direct.plist";
     ASSERT_EQ(defaults({"write", direct, "k", "-string", "\x1f"}).exit_code, 0);
