@@ -1,5 +1,7 @@
 #include "application_path.h"
 
+#include <FileIO/durable_file.h>
+
 #include "file_name_text.h"
 
 #include <CFRef.h>
@@ -10,7 +12,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <utility>
@@ -64,13 +65,13 @@ std::optional<std::vector<char>> read_info_plist(const std::string &plist_path, 
         *refusal = not_an_application("Contents/Info.plist is too large");
         return std::nullopt;
     }
-    std::ifstream in(plist_path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
-        *refusal = refused("cannot read Contents/Info.plist");
+    auto file = fileio::read_whole_file(fileio::final_target(plist_path).value_or(plist_path),
+                                        static_cast<size_t>(kMaxInfoPlistBytes));
+    if (!file) {
+        *refusal = refused("cannot read Contents/Info.plist: " + file.message());
         return std::nullopt;
     }
-    return bytes;
+    return std::vector<char>(file->bytes.begin(), file->bytes.end());
 }
 
 CFRef<CFPropertyListRef> parse_plist(const std::vector<char> &bytes) {

@@ -1,20 +1,22 @@
 #include "file_text.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include <FileIO/durable_file.h>
+
+namespace {
+
+// A script or an Info.plist is text of a few kilobytes.
+constexpr size_t kMaxFileBytes = 16u << 20;
+
+}  // namespace
+
 Result<std::string> readWholeFile(const std::string &path, const std::string &name) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Failure("cannot read " + name + ": " + std::strerror(errno));
-    std::string bytes;
-    char buffer[16384];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(got));
-    int readError = errno;
-    ::close(fd);
-    if (got < 0) return Failure("cannot read " + name + ": " + std::strerror(readError));
-    return bytes;
+    // A file reached through a link is read at its target, as before.
+    auto target = fileio::final_target(path);
+    if (!target) return Failure("cannot read " + name + ": " + std::strerror(ENOENT));
+    auto file = fileio::read_whole_file(*target, kMaxFileBytes);
+    if (!file) return Failure("cannot read " + name + ": " + file.message());
+    return std::move(file->bytes);
 }
