@@ -133,8 +133,14 @@ TEST_F(PreferenceFilesTest, WriterKilledAtRandomMomentsNeverLeavesATornFile) {
     auto first_write = time_to_first_write(home, domain_file());
     std::mt19937 random(7);
     std::uniform_int_distribution<long> delay_us(first_write.count() / 2, first_write.count() * 2 + 20000);
+    // Rounds go on until enough of them wrote; on a loaded machine (or under
+    // the sanitizers) that takes more of them, within a bound of rounds and
+    // of time that keeps the test inside its limit.
     int rounds_that_wrote = 0;
-    for (int round = 0; round < 200; ++round) {
+    auto started = std::chrono::steady_clock::now();
+    for (int round = 0; round < 400 && rounds_that_wrote <= 50 &&
+                        std::chrono::steady_clock::now() - started < std::chrono::seconds(80);
+         ++round) {
         auto before = std::filesystem::last_write_time(domain_file());
         BackgroundProcess writer({PREFERENCES_PROBE, "write-loop", kDomain, "Big"}, home.env());
         std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
