@@ -19,9 +19,12 @@ using hidsystem_test::eventually;
 class KdeBackendTest : public ::testing::Test {
 protected:
     void start_kwin(const std::vector<std::string> &devices = {"event3:mouse", "event4:touchpad", "event5:keyboard",
-                                                               "event6:mouse:noaccel"}) {
+                                                               "event6:mouse:noaccel"},
+                    bool touchpad_as_text = false) {
         std::remove((log_ + ".ready").c_str());
-        std::vector<std::string> argv = {hidsystem_test::test_program("kwin_standin"), log_};
+        std::vector<std::string> argv = {hidsystem_test::test_program("kwin_standin")};
+        if (touchpad_as_text) argv.push_back("--touchpad-as-text");
+        argv.push_back(log_);
         argv.insert(argv.end(), devices.begin(), devices.end());
         kwin_ = glissor_test::BackgroundProcess(argv);
         ASSERT_TRUE(eventually([&] { return glissor_test::file_exists(log_ + ".ready"); }, std::chrono::seconds(10)));
@@ -135,6 +138,20 @@ TEST_F(KdeBackendTest, ACrashIsMendedAtTheNextStartWhereOurValueStillStandsAndAn
         return owed.find("event9\t") != std::string::npos && owed.find("event4\t") == std::string::npos &&
                owed.find("event3\t") == std::string::npos;
     })) << owed;
+}
+
+// A property of another type than KWin's (another KWin version, say) is
+// reported, never taken for false: the device would be skipped without a
+// word while the backend said "connected".
+TEST_F(KdeBackendTest, APropertyOfAnotherTypeIsReportedNotSkippedInSilence) {
+    start_kwin({"event4:touchpad"}, true);
+    DesktopService service({"--backend", "kde"});
+    service.set("HIDTrackpadAcceleration", 2.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    EXPECT_FALSE(wrote_to("event4"));
+    auto status = service.status();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->error, "event4: KWin's touchpad is a s, not a boolean") << service.backend();
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 // write on one line of a log file ("SYSNAME PROPERTY VALUE"). SIGUSR1 plugs
 // in a new touchpad, event9, announced by deviceAdded.
 //
-// usage: kwin_standin LOG SYSNAME:CLASS[:noaccel][:flat=S|:adaptive=S]...
+// usage: kwin_standin [--touchpad-as-text] LOG SYSNAME:CLASS[:noaccel][:flat=S|:adaptive=S]...
 // (CLASS mouse, touchpad or keyboard; by default adaptive 0, as KWin saved
-// it). It makes the file LOG.ready once the name is owned.
+// it). --touchpad-as-text declares and sends `touchpad` as the text "yes",
+// a peer of another version than the backend knows. It makes the file
+// LOG.ready once the name is owned.
 #include <gio/gio.h>
 #include <glib-unix.h>
 #include <signal.h>
@@ -44,6 +46,7 @@ struct Device {
 };
 
 GDBusNodeInfo *node_info = nullptr;
+bool touchpad_as_text = false;
 GDBusConnection *bus = nullptr;
 FILE *log_file = nullptr;
 std::map<std::string, Device> devices;
@@ -70,6 +73,7 @@ GVariant *device_property(GDBusConnection *, const gchar *, const gchar *path, c
     const Device &device = found->second;
     std::string property = name;
     if (property == "name") return g_variant_new_string(("Stand-in " + device.kind).c_str());
+    if (property == "touchpad" && touchpad_as_text) return g_variant_new_string(device.kind == "touchpad" ? "yes" : "no");
     if (property == "touchpad") return g_variant_new_boolean(device.kind == "touchpad");
     if (property == "pointer") return g_variant_new_boolean(device.kind != "keyboard");
     if (property == "keyboard") return g_variant_new_boolean(device.kind == "keyboard");
@@ -151,11 +155,20 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: kwin_standin LOG SYSNAME:CLASS[:noaccel]...\n");
         return 2;
     }
-    log_file = std::fopen(argv[1], "a");
-    ready_path = std::string(argv[1]) + ".ready";
-    for (int i = 2; i < argc; ++i)
+    int first = 1;
+    if (std::string(argv[1]) == "--touchpad-as-text") {
+        touchpad_as_text = true;
+        ++first;
+    }
+    if (first >= argc) return 2;
+    log_file = std::fopen(argv[first], "a");
+    ready_path = std::string(argv[first]) + ".ready";
+    for (int i = first + 1; i < argc; ++i)
         if (!log_file || !parse_device(argv[i])) return 2;
-    node_info = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
+    std::string introspection = kIntrospection;
+    if (touchpad_as_text)
+        introspection.replace(introspection.find(R"("touchpad" type="b")"), 19, R"("touchpad" type="s")");
+    node_info = g_dbus_node_info_new_for_xml(introspection.c_str(), nullptr);
     bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!node_info || !bus) return 1;
     GMainLoop *loop = g_main_loop_new(nullptr, FALSE);
