@@ -8,13 +8,11 @@ namespace hidsystemd_backend {
 
 namespace {
 
-double libinput_speed(double speed) { return speed; }
-
 constexpr GSettingsLayout kCinnamon{
     "cinnamon",
     {{hidsystem::PointerClass::Mouse, "org.cinnamon.desktop.peripherals.mouse", "speed"},
      {hidsystem::PointerClass::Touchpad, "org.cinnamon.desktop.peripherals.touchpad", "speed"}},
-    libinput_speed,
+    nullptr,
 };
 
 }  // namespace

@@ -9,13 +9,11 @@ namespace hidsystemd_backend {
 
 namespace {
 
-double libinput_speed(double speed) { return speed; }
-
 constexpr GSettingsLayout kGnome{
     "gnome",
     {{hidsystem::PointerClass::Mouse, "org.gnome.desktop.peripherals.mouse", "speed"},
      {hidsystem::PointerClass::Touchpad, "org.gnome.desktop.peripherals.touchpad", "speed"}},
-    libinput_speed,
+    nullptr,
 };
 
 }  // namespace

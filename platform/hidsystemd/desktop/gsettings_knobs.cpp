@@ -140,7 +140,7 @@ private:
         GSettings *settings = entry.settings.get();
         const GSettingsClass &layout = entry.layout;
         std::string profile = profile_name(setting.profile);
-        double speed = layout_.store_speed(setting.speed);
+        double speed = layout_.store_speed ? layout_.store_speed(setting.speed) : setting.speed;
         if (!g_settings_is_writable(settings, layout.speed_key) ||
             (entry.has_profile && !g_settings_is_writable(settings, kProfileKey))) {
             error_ = std::string(layout.schema_id) + ": the store does not let this user change it (a locked key)";

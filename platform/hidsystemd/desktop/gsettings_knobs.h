@@ -21,7 +21,7 @@ struct GSettingsLayout {
     const char *kind = "";
     GSettingsClass classes[2];
     // The value of the speed key for a libinput speed in [-1, 1], as the
-    // desktop's daemon converts it back.
+    // desktop's daemon converts it back; nullptr: the libinput speed as is.
     double (*store_speed)(double libinput_speed) = nullptr;
 };
 
