@@ -78,6 +78,51 @@ Reason recognize_sway(const SessionFacts &facts) {
     return std::nullopt;
 }
 
+// The compositors below own the pointer in their own sessions, whatever
+// desktop runs on them; each sets a variable of its own, or its name.
+Reason recognize_hyprland(const SessionFacts &facts) {
+    if (facts.has("HYPRLAND_INSTANCE_SIGNATURE")) return set_reason(facts, "HYPRLAND_INSTANCE_SIGNATURE");
+    if (facts.desktop_is("Hyprland")) return desktop_reason(facts, "Hyprland");
+    return std::nullopt;
+}
+
+Reason recognize_cosmic(const SessionFacts &facts) {
+    if (facts.desktop_is("COSMIC")) return desktop_reason(facts, "COSMIC");
+    return std::nullopt;
+}
+
+Reason recognize_niri(const SessionFacts &facts) {
+    if (facts.has("NIRI_SOCKET")) return set_reason(facts, "NIRI_SOCKET");
+    if (facts.desktop_is("niri")) return desktop_reason(facts, "niri");
+    return std::nullopt;
+}
+
+// river sets no variable and no desktop name of its own: its control
+// interface among the display's globals tells it.
+Reason recognize_river(const SessionFacts &facts) {
+    if (facts.offers_wayland_global("zriver_control_v1")) return std::string("the Wayland display offers river's control");
+    if (facts.desktop_is("river")) return desktop_reason(facts, "river");
+    return std::nullopt;
+}
+
+Reason recognize_labwc(const SessionFacts &facts) {
+    if (facts.has("LABWC_PID")) return set_reason(facts, "LABWC_PID");
+    if (facts.desktop_is("labwc")) return desktop_reason(facts, "labwc");
+    return std::nullopt;
+}
+
+Reason recognize_wayfire(const SessionFacts &facts) {
+    if (facts.has("WAYFIRE_CONFIG_FILE")) return set_reason(facts, "WAYFIRE_CONFIG_FILE");
+    if (facts.desktop_is("wayfire")) return desktop_reason(facts, "wayfire");
+    return std::nullopt;
+}
+
+Reason recognize_weston(const SessionFacts &facts) {
+    if (facts.offers_wayland_global("weston_desktop_shell")) return std::string("the Wayland display offers weston's shell");
+    if (facts.desktop_is("weston")) return desktop_reason(facts, "weston");
+    return std::nullopt;
+}
+
 // Never in a Wayland session: Xwayland does not accelerate, the compositor
 // owns the pointer, and every compositor with Xwayland sets DISPLAY.
 Reason recognize_x11(const SessionFacts &facts) {
@@ -118,6 +163,26 @@ constexpr BackendKind kKinds[] = {
     {"sway", BackendProgram::Desktop, false, recognize_sway, "", "SWAYSOCK", "sway",
      "sway IPC: input type:pointer and type:touchpad accel_profile, pointer_accel; sent again after a reload",
      "until sway restarts", "swaymsg reload"},
+    {"hyprland", BackendProgram::Desktop, false, recognize_hyprland, "", "HYPRLAND_INSTANCE_SIGNATURE", "Hyprland",
+     "Hyprland's request socket: input:sensitivity and input:accel_profile, each touchpad's own entry; sent again "
+     "after a reload",
+     "until Hyprland restarts", "hyprctl reload"},
+    {"cosmic", BackendProgram::Desktop, true, recognize_cosmic, "", "", "COSMIC",
+     "cosmic/com.system76.CosmicComp/v1/input_default and input_touchpad: the acceleration entry", "across logins",
+     "COSMIC Settings, Mouse and Touchpad"},
+    {"niri", BackendProgram::Desktop, true, recognize_niri, "", "NIRI_SOCKET", "niri",
+     "a file of its own, included from config.kdl (niri 25.11 on): input mouse and touchpad accel-speed, "
+     "accel-profile",
+     "across logins", "remove the include line from config.kdl"},
+    {"river", BackendProgram::Desktop, false, recognize_river, "", "WAYLAND_DISPLAY", "river",
+     "river's control: input DEVICE accel-profile and pointer-accel, per device", "until river restarts",
+     "the values are put back when the service ends"},
+    {"labwc", BackendProgram::None, false, recognize_labwc, "", "", "labwc",
+     "nothing: hidctl backend prints the lines to add to rc.xml", "-", "-"},
+    {"wayfire", BackendProgram::None, false, recognize_wayfire, "", "", "wayfire",
+     "nothing: hidctl backend prints the lines to add to wayfire.ini", "-", "-"},
+    {"weston", BackendProgram::None, false, recognize_weston, "", "", "weston",
+     "nothing: hidctl backend prints the lines to add to weston.ini", "-", "-"},
     {"x11", BackendProgram::X11, false, recognize_x11, "", "DISPLAY", "any other X11 session",
      "each X slave pointer's PtrFeedback or libinput Accel Speed and Accel Profile (never Xwayland's)",
      "until the X server ends", "the values are put back when the service ends"},

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace hidsystem {
 
@@ -56,6 +57,12 @@ bool SessionFacts::desktop_is(std::string_view name) const {
 
 bool SessionFacts::is_wayland() const {
     return same_without_case(value("XDG_SESSION_TYPE"), "wayland") || has("WAYLAND_DISPLAY");
+}
+
+bool SessionFacts::offers_wayland_global(std::string_view interface) const {
+    for (const std::string &offered : wayland_globals_)
+        if (offered == interface) return true;
+    return false;
 }
 
 }  // namespace hidsystem

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hidsystem {
 
@@ -27,8 +28,15 @@ public:
     // that runs Xwayland also sets DISPLAY, so this is asked first.
     bool is_wayland() const;
 
+    // The interfaces the Wayland display offers (its registry's globals),
+    // for compositors that set no variable of their own. Empty unless a
+    // probe filled them in (wayland_probe.h).
+    void set_wayland_globals(std::vector<std::string> interfaces) { wayland_globals_ = std::move(interfaces); }
+    bool offers_wayland_global(std::string_view interface) const;
+
 private:
     std::map<std::string, std::string, std::less<>> variables_;
+    std::vector<std::string> wayland_globals_;
 };
 
 }  // namespace hidsystem
