@@ -42,12 +42,6 @@ struct DeviceState {
     std::optional<std::int32_t> last_fixed;
 };
 
-std::string command_number(double speed) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6f", speed);
-    return text;
-}
-
 class RiverKnobs final : public Knobs {
 public:
     ~RiverKnobs() override {
@@ -137,7 +131,7 @@ private:
 
     bool send(const std::string &identifier, const Setting &setting) {
         return run({"input", identifier, "accel-profile", setting.profile}) &&
-               run({"input", identifier, "pointer-accel", command_number(setting.speed)});
+               run({"input", identifier, "pointer-accel", speed_text(setting.speed)});
     }
 
     bool run(const std::vector<std::string> &arguments) {

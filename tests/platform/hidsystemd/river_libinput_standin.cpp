@@ -11,6 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "listening_socket.h"
 #include "river-input-management-v1-server-protocol.h"
 #include "river-libinput-config-v1-server-protocol.h"
 
@@ -92,17 +93,6 @@ void send_speed(wl_resource *device, void (*send)(wl_resource *, wl_array *), do
     std::memcpy(wl_array_add(&value, sizeof speed), &speed, sizeof speed);
     send(device, &value);
     wl_array_release(&value);
-}
-
-int listen_at(const std::string &path) {
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    unlink(path.c_str());
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 8) != 0)
-        throw std::runtime_error("river stand-in: cannot listen at " + path + ": " + std::strerror(errno));
-    return fd;
 }
 
 }  // namespace
