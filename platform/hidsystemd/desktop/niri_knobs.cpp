@@ -213,7 +213,10 @@ private:
     std::string include_advice() const {
         if (!facts_) return facts_error_;
         std::string config = shown_path(config_);
-        if (!facts_->includes_ours) return "add to " + config + ": include \"" + kNiriOwnFile + "\"";
+        // Never the advice to include a file that is not there yet: niri
+        // refuses a configuration that does.
+        if (!facts_->includes_ours)
+            return access(own_.c_str(), F_OK) == 0 ? "add to " + config + ": include \"" + kNiriOwnFile + "\"" : "";
         if (!facts_->set_after_ours.empty())
             return "move include \"" + std::string(kNiriOwnFile) + "\" to the end of " + config + ": the input " +
                    facts_->set_after_ours.front() + " section after it overrides it";
