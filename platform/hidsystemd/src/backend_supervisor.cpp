@@ -190,7 +190,13 @@ void BackendSupervisor::read_reports() {
         if (!report) continue;
         reported_since_start_ = true;
         status_.state = report->state;
-        if (!report->error.empty()) status_.error = report->error;
+        // The running backend's word on its own trouble holds while it says
+        // it: one it mended (a missing line the user has since added) goes.
+        if (!report->error.empty())
+            status_.error = report->error;
+        else if (error_is_reported_)
+            status_.error.clear();
+        error_is_reported_ = !report->error.empty();
         if (!report->display.empty()) status_.display = report->display;
         if (report->applied_sequence > status_.applied) status_.applied = report->applied_sequence;
         if (in_flight_ && report->applied_sequence >= *in_flight_) in_flight_.reset();
@@ -209,6 +215,8 @@ void BackendSupervisor::child_ended(const std::string &why) {
     }
     pid_ = -1;
     status_.pid = 0;
+    // What it said stays the last error until a later backend says another.
+    error_is_reported_ = false;
     // The backend's own last word (the server went away, say) says more
     // than its exit status.
     if (!why.empty())

@@ -100,6 +100,7 @@ private:
     std::optional<std::uint64_t> in_flight_;
     Clock::time_point waiting_since_{};  // start, or the APPLY in flight
     bool reported_since_start_ = false;
+    bool error_is_reported_ = false;  // status_.error is the running backend's own
     Clock::time_point started_at_{};
     Clock::time_point next_start_{};
     int failures_ = 0;

@@ -100,7 +100,7 @@ TEST_F(NiriBackendTest, IncludedTheFileCarriesTheUsersLinesAndTheSpeedsAndAClean
 
 // The report says the one line config.kdl lacks; once the user adds it in
 // the wrong place (before the input section, which then overrides ours),
-// it says so.
+// it says so; once it is right, nothing.
 TEST_F(NiriBackendTest, TheReportSaysWhatConfigKdlLacksAsTheUserEditsIt) {
     glissor_test::write_file(config_, kUsersInput);
     auto niri = start_niri();
@@ -117,6 +117,9 @@ TEST_F(NiriBackendTest, TheReportSaysWhatConfigKdlLacksAsTheUserEditsIt) {
         "move include \"glissor.kdl\" to the end of ~/config/niri/config.kdl: the input mouse section after it "
         "overrides it"))
         << backend();
+    // Put right, the advice goes: the last error is the backend's word now.
+    glissor_test::write_file(config_, std::string(kUsersInput) + "include \"./glissor.kdl\"\n");
+    EXPECT_TRUE(service_->backend_says("last error: none")) << backend();
 }
 
 TEST_F(NiriBackendTest, AnOlderNiriGetsNothingWrittenAndTheLinesToAddByHand) {
