@@ -16,6 +16,7 @@ packages=(
     locales               # a decimal-comma locale for the number tests
     desktop-file-utils    # checking the installed desktop entries
     libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
+    libwayland-dev libwayland-bin  # river's command interface, and the Wayland globals auto reads
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
     cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
     sway                  # a real sway, headless, for the sway backend's tests

@@ -9,12 +9,14 @@
 
 #include <string_view>
 
+#include <hidsystem/backend_channel.h>
+
 namespace hidsystemd_backend {
 
 // Exit statuses the service reads.
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNoDesktop = 3;
-inline constexpr int kExitDesktopLost = 4;
+inline constexpr int kExitNoDesktop = hidsystem::kBackendExitNoDesktop;
+inline constexpr int kExitDesktopLost = hidsystem::kBackendExitDesktopLost;
 
 // The whole program: `PROGRAM [--kind KIND] --channel FD`; the kind is
 // `default_kind` when not given.

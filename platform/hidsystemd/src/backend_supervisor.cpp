@@ -35,6 +35,14 @@ constexpr auto kHealthyRun = 10s;
 // Starts of a new backend for a value the last one did not apply: with the
 // back-off, they span about 2 s before the service waits for a new value.
 constexpr int kRetriesForAnUnappliedValue = 4;
+// A desktop that went away is asked again no sooner than this, then at the
+// growing back-off: a compositor restarting comes back within seconds.
+constexpr auto kDesktopAwayFirstRetry = 1000ms;
+
+bool desktop_was_away(int status) {
+    return WIFEXITED(status) && (WEXITSTATUS(status) == hidsystem::kBackendExitNoDesktop ||
+                                 WEXITSTATUS(status) == hidsystem::kBackendExitDesktopLost);
+}
 
 // The backend programs live beside this one.
 std::string helper_beside_self(const hidsystem::BackendKind &kind) {
@@ -218,6 +226,13 @@ void BackendSupervisor::child_ended(const std::string &why) {
     ++failures_;
     next_start_ = Clock::now() + back_off();
     pending_ = unapplied && failures_ <= kRetriesForAnUnappliedValue;
+    // A compositor that restarts forgets what it was sent, and a bus or
+    // display may come back: while there are values, the service keeps
+    // asking (at most every 8 s) and sends them again once it is reached.
+    if (desktop_was_away(status) && (wanted_.mouse || wanted_.trackpad)) {
+        next_start_ = std::max(next_start_, Clock::now() + kDesktopAwayFirstRetry);
+        pending_ = true;
+    }
 }
 
 // The first restart after a healthy run is immediate; each further one

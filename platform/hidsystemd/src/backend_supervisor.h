@@ -8,7 +8,9 @@
 // take it, and the last pair always. A backend that dies, or does not answer
 // within kBackendAnswerLimit, is ended and restarted after a back-off: at
 // once for a value it took and did not apply (a few times), else at the next
-// value; the service's values are never lost with it.
+// value; the service's values are never lost with it. A backend that ended
+// because its desktop was away (a compositor restarting, a bus gone) is
+// started again and again, at most 8 s apart, while there are values to send.
 #pragma once
 
 #include <sys/types.h>

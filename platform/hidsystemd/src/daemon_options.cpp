@@ -3,14 +3,27 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
 #include <hidsystem/protocol.h>
+#include <wayland_display.h>
 
 namespace hidsystemd {
 
 namespace {
+
+// The session's variables first. A Wayland compositor that sets none of its
+// own (river, weston) is told by the globals its display offers: asked
+// only then, and for at most a second, so a stalled display costs little.
+hidsystem::BackendChoice choose_for_this_session() {
+    auto facts = hidsystem::SessionFacts::from_environment();
+    hidsystem::BackendChoice choice = hidsystem::choose_backend(facts);
+    if (choice.kind != &hidsystem::no_backend() || !facts.is_wayland() || !facts.has("WAYLAND_DISPLAY")) return choice;
+    facts.set_wayland_globals(hidsystemd_wayland::wayland_global_names("", std::chrono::milliseconds(1000)));
+    return hidsystem::choose_backend(facts);
+}
 
 enum Option { kSocket = 's', kRefuse = 'r', kBackend = 'b', kDisplay = 'd', kHelp = 'h', kVersion = 'V', kList = 'L' };
 
@@ -128,7 +141,7 @@ bool parse_options(int argc, char **argv, DaemonOptions &options, hidsystem::Err
         return false;
     }
     if (options.backend.automatic) {
-        hidsystem::BackendChoice choice = hidsystem::choose_backend(hidsystem::SessionFacts::from_environment());
+        hidsystem::BackendChoice choice = choose_for_this_session();
         options.backend.kind = choice.kind;
         options.backend.reason = "--backend auto: " + choice.reason;
     }

@@ -27,8 +27,9 @@ TEST(DesktopAuto, TheServiceShowsTheChoiceAndSaysOnceWhenNothingApplies) {
     for (const Session &session : {
              Session{"ubuntu:GNOME", "wayland", ":0", "gnome", "XDG_CURRENT_DESKTOP=ubuntu:GNOME names GNOME"},
              Session{"i3", "x11", ":9", "x11", "DISPLAY is set (:9) and the session is not Wayland"},
-             Session{"Hyprland", "wayland", ":1", "none",
-                     "Wayland compositor Hyprland, which Glissor cannot drive: nothing is applied"},
+             Session{"Hyprland", "wayland", ":1", "hyprland", "XDG_CURRENT_DESKTOP=Hyprland names Hyprland"},
+             Session{"Mango", "wayland", ":1", "none",
+                     "Wayland compositor Mango, which Glissor cannot drive: nothing is applied"},
          }) {
         SCOPED_TRACE(session.current_desktop);
         glissor_test::ScopedEnv desktop("XDG_CURRENT_DESKTOP", session.current_desktop);

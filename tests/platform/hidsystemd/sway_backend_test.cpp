@@ -64,10 +64,17 @@ TEST_F(SwayBackendTest, TheServiceOutlivesSwayAndDrivesTheNextOne) {
 
     sway->stop();
     EXPECT_TRUE(service.backend_says("sway closed its IPC socket")) << service.backend();
+    // A sway that comes back has forgotten the settings: they are sent
+    // again with no new value to prompt it.
     sway = start_sway();
-    service.set("HIDMouseAcceleration", 3.0);
-    EXPECT_TRUE(eventually([&] { return sway->commands().size() == 2; })) << service.backend();
+    EXPECT_TRUE(eventually([&] { return sway->commands().size() == 2; }, std::chrono::seconds(15)))
+        << service.backend();
     EXPECT_EQ(sway->commands(),
+              (Commands{"input type:pointer accel_profile flat", "input type:pointer pointer_accel 0.000000"}));
+    service.set("HIDMouseAcceleration", 3.0);
+    EXPECT_TRUE(eventually([&] { return sway->commands().size() == 4; })) << service.backend();
+    Commands all = sway->commands();
+    EXPECT_EQ(Commands(all.begin() + 2, all.end()),
               (Commands{"input type:pointer accel_profile adaptive", "input type:pointer pointer_accel 1.000000"}));
 }
 

@@ -12,15 +12,9 @@ std::string desktop_reason(const SessionFacts &facts, std::string_view name) {
     return "XDG_CURRENT_DESKTOP=" + facts.value("XDG_CURRENT_DESKTOP") + " names " + std::string(name);
 }
 
-// The compositor of a Wayland session, by what it sets, for people. The
-// reason it goes into travels in at most 100 bytes: short words.
+// The compositor of a Wayland session no row knows, for people: its name
+// as the session gives it.
 std::string wayland_compositor(const SessionFacts &facts) {
-    constexpr std::pair<const char *, const char *> kMarks[] = {
-        {"HYPRLAND_INSTANCE_SIGNATURE", "Hyprland"}, {"NIRI_SOCKET", "niri"}, {"LABWC_PID", "labwc"},
-        {"WAYFIRE_CONFIG_FILE", "wayfire"},         {"SWAYSOCK", "sway"},
-    };
-    for (const auto &[variable, name] : kMarks)
-        if (facts.has(variable)) return name;
     std::string desktops = facts.value("XDG_CURRENT_DESKTOP");
     return desktops.empty() ? "unnamed" : desktops;
 }
@@ -81,7 +75,8 @@ Reason recognize_sway(const SessionFacts &facts) {
 // The compositors below own the pointer in their own sessions, whatever
 // desktop runs on them; each sets a variable of its own, or its name.
 Reason recognize_hyprland(const SessionFacts &facts) {
-    if (facts.has("HYPRLAND_INSTANCE_SIGNATURE")) return set_reason(facts, "HYPRLAND_INSTANCE_SIGNATURE");
+    // Its value is long, and the reason travels in at most 100 bytes.
+    if (facts.has("HYPRLAND_INSTANCE_SIGNATURE")) return std::string("HYPRLAND_INSTANCE_SIGNATURE is set");
     if (facts.desktop_is("Hyprland")) return desktop_reason(facts, "Hyprland");
     return std::nullopt;
 }

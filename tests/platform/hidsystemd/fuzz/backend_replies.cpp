@@ -9,6 +9,7 @@
 
 #include "i3_ipc.h"
 #include "kconfig_file.h"
+#include "river_replies.h"
 #include "sway_replies.h"
 
 namespace hidsystem_test {
@@ -27,6 +28,16 @@ void sway_replies(std::string_view text) {
     [[maybe_unused]] Status accepted = hidsystemd_backend::parse_sway_command_reply(text);
     hidsystemd_backend::parse_sway_subscribe_reply(text);
     hidsystemd_backend::is_sway_reload_event(hidsystemd_backend::kWorkspaceEvent, text);
+}
+
+// Every pointer river lists is named by a river identifier, and every
+// setting read is one river could hold.
+void river_replies(std::string_view text) {
+    for (const auto &input : hidsystemd_backend::parse_river_inputs(text))
+        require(input.identifier.starts_with("pointer-") && input.identifier.find('\n') == std::string::npos,
+                "a pointer that is no river identifier");
+    for (const auto &setting : hidsystemd_backend::parse_river_input_settings(text))
+        require(!setting.pointer_accel || *setting.pointer_accel == *setting.pointer_accel, "a NaN speed");
 }
 
 // What parses is encoded into a message that parses again, and encoding
@@ -62,6 +73,7 @@ void ini_file(std::string_view text) {
 void exercise_backend_replies(const std::uint8_t *data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char *>(data), size);
     sway_replies(text);
+    river_replies(text);
     channel_messages(text);
     ini_file(text);
 }

@@ -24,6 +24,13 @@ inline constexpr std::size_t kMaxChannelMessage = 16384;
 inline constexpr std::size_t kMaxReportedDevices = 64;
 inline constexpr std::size_t kMaxReportField = 200;
 
+// How a backend process says why it ended, besides its last report: it
+// could not reach its desktop, or lost it after reaching it. The service
+// then keeps trying, so that a compositor or bus that comes back gets the
+// values again.
+inline constexpr int kBackendExitNoDesktop = 3;
+inline constexpr int kBackendExitDesktopLost = 4;
+
 struct SpeedPair {
     std::optional<std::int32_t> mouse;     // 16.16, decoded and clamped
     std::optional<std::int32_t> trackpad;
