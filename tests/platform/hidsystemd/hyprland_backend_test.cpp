@@ -186,10 +186,15 @@ TEST_F(HyprlandBackendTest, TheServiceOutlivesHyprlandAndDrivesTheNextOne) {
 
     hyprland->stop();
     EXPECT_TRUE(service->backend_says("Hyprland closed its event socket")) << service->backend();
+    // The one that comes back knows nothing of the values: they are sent
+    // again, in its own form, with no new value to prompt it.
     hyprland = start_hyprland(Release::Lua055);
+    EXPECT_TRUE(eventually([&] { return near(hyprland->effective(kMouse), kMouseFlat); }, std::chrono::seconds(15)))
+        << service->backend();
+    ASSERT_FALSE(hyprland->writes().empty());
+    EXPECT_EQ(hyprland->writes().front().substr(0, 5), "eval ");
     service->set("HIDMouseAcceleration", 2.5);
     EXPECT_TRUE(holds(*hyprland, kMouse, {"adaptive", 1.0})) << service->backend();
-    EXPECT_EQ(hyprland->writes().front().substr(0, 5), "eval ");
 }
 
 // Touchpad names come from the compositor: Lua takes any name quoted, and
