@@ -29,6 +29,12 @@ const char *profile_name(hidsystem::LibinputProfile profile) {
     return profile == hidsystem::LibinputProfile::Flat ? "flat" : "adaptive";
 }
 
+std::string speed_text(double speed) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", speed);
+    return text;
+}
+
 std::string describe_setting(std::string_view profile, double speed) {
     char text[64];
     std::snprintf(text, sizeof text, " %.3f", speed);

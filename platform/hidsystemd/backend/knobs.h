@@ -52,6 +52,8 @@ std::unique_ptr<Knobs> make_knobs(std::string_view kind);
 
 // "flat" or "adaptive", the name every desktop here uses.
 const char *profile_name(hidsystem::LibinputProfile profile);
+// A libinput speed as compositors' commands take it: "0.500000".
+std::string speed_text(double speed);
 // "adaptive 0.500", for reports.
 std::string describe_setting(std::string_view profile, double speed);
 

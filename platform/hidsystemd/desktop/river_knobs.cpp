@@ -5,6 +5,8 @@
 // river comes back, which sends them again.
 #include <glib-unix.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -14,6 +16,7 @@
 #include <river_control.h>
 
 #include "knobs.h"
+#include "river_knobs.h"
 #include "river_replies.h"
 
 namespace hidsystemd_backend {
@@ -38,12 +41,6 @@ struct DeviceState {
     std::optional<Setting> written;
     std::optional<std::int32_t> last_fixed;
 };
-
-std::string command_number(double speed) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6f", speed);
-    return text;
-}
 
 class RiverKnobs final : public Knobs {
 public:
@@ -134,7 +131,7 @@ private:
 
     bool send(const std::string &identifier, const Setting &setting) {
         return run({"input", identifier, "accel-profile", setting.profile}) &&
-               run({"input", identifier, "pointer-accel", command_number(setting.speed)});
+               run({"input", identifier, "pointer-accel", speed_text(setting.speed)});
     }
 
     bool run(const std::vector<std::string> &arguments) {
@@ -174,6 +171,37 @@ private:
 
 }  // namespace
 
-const KnobsRegistration kRiver("river", [] { return std::unique_ptr<Knobs>(std::make_unique<RiverKnobs>()); });
+namespace {
+
+// Whichever interface the display offers; the other's knobs are never made.
+class RiverKnobsOfThisVersion final : public Knobs {
+public:
+    Status connect() override {
+        const char *display = g_getenv("WAYLAND_DISPLAY");
+        auto globals = hidsystemd_wayland::wayland_global_names(display ? display : "", std::chrono::seconds(2));
+        auto offers = [&](const char *interface) { return std::find(globals.begin(), globals.end(), interface) != globals.end(); };
+        if (offers("zriver_control_v1"))
+            inner_ = make_river_command_knobs();
+        else if (offers("river_libinput_config_v1"))
+            inner_ = make_river_libinput_knobs();
+        else
+            return Failure("the Wayland display offers neither river's control nor its libinput settings");
+        inner_->on_lost = on_lost;
+        inner_->on_changed = on_changed;
+        return inner_->connect();
+    }
+    void set_speeds(const hidsystem::SpeedPair &speeds) override { inner_->set_speeds(speeds); }
+    void restore() override { inner_->restore(); }
+    void describe(hidsystem::BackendReport &report) const override { inner_->describe(report); }
+
+private:
+    std::unique_ptr<Knobs> inner_;
+};
+
+}  // namespace
+
+std::unique_ptr<Knobs> make_river_command_knobs() { return std::make_unique<RiverKnobs>(); }
+
+const KnobsRegistration kRiver("river", [] { return std::unique_ptr<Knobs>(std::make_unique<RiverKnobsOfThisVersion>()); });
 
 }  // namespace hidsystemd_backend

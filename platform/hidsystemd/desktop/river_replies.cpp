@@ -37,11 +37,6 @@ std::string_view device_name(std::string_view identifier) {
     return identifier.substr(dash);
 }
 
-hidsystem::PointerClass class_by_name(std::string_view identifier) {
-    std::string name = lower(device_name(identifier));
-    bool touchpad = name.find("touchpad") != std::string::npos || name.find("trackpad") != std::string::npos;
-    return touchpad ? hidsystem::PointerClass::Touchpad : hidsystem::PointerClass::Mouse;
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -67,12 +62,18 @@ void read_setting(RiverInputSetting &setting, std::string_view line) {
 
 }  // namespace
 
+hidsystem::PointerClass river_pointer_class(std::string_view device_name) {
+    std::string name = lower(device_name);
+    bool touchpad = name.find("touchpad") != std::string::npos || name.find("trackpad") != std::string::npos;
+    return touchpad ? hidsystem::PointerClass::Touchpad : hidsystem::PointerClass::Mouse;
+}
+
 std::vector<RiverInput> parse_river_inputs(std::string_view output) {
     std::vector<RiverInput> inputs;
     for (std::string_view line : lines_of(output)) {
         if (line.empty() || indented(line) || !line.starts_with("pointer-")) continue;
         std::string_view identifier = trimmed(line);
-        inputs.push_back({std::string(identifier), class_by_name(identifier)});
+        inputs.push_back({std::string(identifier), river_pointer_class(device_name(identifier))});
     }
     return inputs;
 }

@@ -23,8 +23,11 @@ struct RiverInputSetting {
     std::optional<double> pointer_accel;
 };
 
-// The pointers among `list-inputs`' devices. A touchpad is a pointer to
-// river too: one whose name says touchpad or trackpad, in any case.
+// river tells no touchpad from a mouse: a pointer whose name says touchpad
+// or trackpad, in any case, is taken for one.
+hidsystem::PointerClass river_pointer_class(std::string_view device_name);
+
+// The pointers among `list-inputs`' devices.
 std::vector<RiverInput> parse_river_inputs(std::string_view output);
 // `list-input-configs`: one entry an identifier, its settings indented.
 std::vector<RiverInputSetting> parse_river_input_settings(std::string_view output);

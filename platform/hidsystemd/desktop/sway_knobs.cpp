@@ -36,12 +36,6 @@ struct TypeState {
     std::optional<std::int32_t> last_fixed;
 };
 
-std::string command_number(double speed) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6f", speed);
-    return text;
-}
-
 class SwayKnobs final : public Knobs {
 public:
     SwayKnobs() {
@@ -173,7 +167,7 @@ private:
     bool send_setting(const TypeState &type, const Setting &setting) {
         std::string prefix = std::string("input ") + type.selector + " ";
         return run(prefix + "accel_profile " + setting.profile) &&
-               run(prefix + "pointer_accel " + command_number(setting.speed));
+               run(prefix + "pointer_accel " + speed_text(setting.speed));
     }
 
     bool run(const std::string &command) {

@@ -23,7 +23,10 @@ TEST(BackendReplies, KeptInputsAndOddShapesAreReadWithoutHarm) {
     }
     EXPECT_GT(kept, 0);
     for (const char *text : {R"([{"success": 1}])", R"("true")", "[", "{}", "[[[[[[[[[]]]]]]]]]", "\xff\xfe",
-                             "[Mouse]\nXLbInptPointerAcceleration=1", "[Mouse", "=\n[]\n[Mouse]\n=x\n"})
+                             "[Mouse]\nXLbInptPointerAcceleration=1", "[Mouse", "=\n[]\n[Mouse]\n=x\n", "()", "(\n)",
+                             "(a: 1 b: 2)", "(a:)", "(acceleration: None)", "(x: [)])", "(x: 'a', y: b'c')",
+                             "(/* never closed", "input { mouse {", "input {}}", "a \\ b", "include", "node \"\\u{110000}\"",
+                             R"({"Err":"error parsing request"})", R"({"Ok":{"Version":""}})"})
         exercise(text);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "desktop_test_support.h"
+#include "river_libinput_standin.h"
 #include "river_standin.h"
 
 namespace {
@@ -125,6 +126,40 @@ TEST_F(RiverBackendTest, BadAnswersAreReportedAndTheServiceKeepsServing) {
         // The service itself answers all along.
         EXPECT_EQ(service.daemon().get("HIDMouseAcceleration"), std::to_string(hidsystem_test::fixed(2.0)));
     }
+}
+
+// river 0.4 offers no commands but its libinput settings: the same speeds
+// reach each device through them, a device plugged in later gets them at
+// once, and a clean end puts back only what still holds the written value.
+TEST_F(RiverBackendTest, River04GetsTheSpeedsThroughItsLibinputSettings) {
+    const std::string mouse = "Logitech G Pro", touchpad = "ELAN1300:00 04F3:3059 Touchpad";
+    hidsystem_test::RiverLibinputStandin river(socket_, {mouse, touchpad});
+    river.configure(touchpad, {2, 0.3});
+    DesktopService service({"--backend", "auto"});
+    auto status = service.status();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->backend, "river");
+    EXPECT_EQ(status->reason, "--backend auto: the Wayland display offers river's libinput settings");
+
+    service.set("HIDMouseAcceleration", 0.0);
+    service.set("HIDTrackpadAcceleration", 2.0);
+    ASSERT_TRUE(eventually([&] { return river.setting(touchpad)->speed == 0.5; })) << service.backend();
+    EXPECT_EQ(river.setting(mouse)->profile, 1u);
+    EXPECT_EQ(river.setting(mouse)->speed, 0.0);
+    EXPECT_EQ(river.setting(touchpad)->profile, 2u);
+    EXPECT_TRUE(service.backend_says("touchpad, river, adaptive 0.500, " + touchpad)) << service.backend();
+
+    const std::string second = "Kensington Expert Mouse";
+    river.plug(second);
+    EXPECT_TRUE(eventually([&] { return river.setting(second) && river.setting(second)->profile == 1u; }))
+        << service.backend();
+
+    river.configure(mouse, {2, -0.7});  // the user's own change
+    ASSERT_TRUE(service.backend_says("mouse, river, adaptive -0.700, " + mouse)) << service.backend();
+    ASSERT_EQ(service.daemon().process().stop(SIGTERM), 0);
+    EXPECT_EQ(river.setting(mouse)->speed, -0.7);
+    EXPECT_NEAR(river.setting(touchpad)->speed, 0.3, 1e-9);
+    EXPECT_EQ(river.setting(second)->profile, 2u) << "put back to what it had when it came";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "listening_socket.h"
 #include "river-control-unstable-v1-server-protocol.h"
 
 namespace hidsystem_test {
@@ -79,17 +80,6 @@ std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
-}
-
-int listen_at(const std::string &path) {
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    unlink(path.c_str());
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 8) != 0)
-        throw std::runtime_error("river stand-in: cannot listen at " + path + ": " + std::strerror(errno));
-    return fd;
 }
 
 }  // namespace

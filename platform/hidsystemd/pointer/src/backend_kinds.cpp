@@ -96,6 +96,8 @@ Reason recognize_niri(const SessionFacts &facts) {
 // interface among the display's globals tells it.
 Reason recognize_river(const SessionFacts &facts) {
     if (facts.offers_wayland_global("zriver_control_v1")) return std::string("the Wayland display offers river's control");
+    if (facts.offers_wayland_global("river_libinput_config_v1"))
+        return std::string("the Wayland display offers river's libinput settings");
     if (facts.desktop_is("river")) return desktop_reason(facts, "river");
     return std::nullopt;
 }
@@ -170,7 +172,7 @@ constexpr BackendKind kKinds[] = {
      "accel-profile",
      "across logins", "remove the include line from config.kdl"},
     {"river", BackendProgram::Desktop, false, recognize_river, "", "WAYLAND_DISPLAY", "river",
-     "river's control: input DEVICE accel-profile and pointer-accel, per device", "until river restarts",
+     "river's control (0.3): input DEVICE accel-profile and pointer-accel; its libinput settings (0.4); per device", "until river restarts",
      "the values are put back when the service ends"},
     {"labwc", BackendProgram::None, false, recognize_labwc, "", "", "labwc",
      "nothing: hidctl backend prints the lines to add to rc.xml", "-", "-"},

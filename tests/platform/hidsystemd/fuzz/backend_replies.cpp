@@ -12,6 +12,10 @@
 #include "i3_ipc.h"
 #include "kconfig_file.h"
 #include "river_replies.h"
+#include "kdl_text.h"
+#include "niri_config.h"
+#include "niri_replies.h"
+#include "ron_text.h"
 #include "sway_replies.h"
 
 namespace hidsystem_test {
@@ -100,6 +104,79 @@ void ini_file(std::string_view text) {
     require(!file.value("Mouse", "XLbInptPointerAcceleration"), "a key removed is still there");
 }
 
+std::string_view value_of(std::string_view text, const hidsystemd_backend::RonField &field) {
+    return text.substr(field.value_begin, field.value_end - field.value_begin);
+}
+
+// A COSMIC key that parses gets its acceleration set and read back, every
+// other field kept as it was (the bytes around a replaced value too), and
+// the field removed again.
+void ron_key(std::string_view text) {
+    using namespace hidsystemd_backend;
+    [[maybe_unused]] auto as_value = parse_ron_acceleration(text);
+    auto parsed = parse_ron_struct(text);
+    if (!parsed) return;
+    const RonAcceleration wanted{"flat", -0.1};
+    auto set = ron_set_field(
+        text, "acceleration", [&](const RonLayout &layout) { return format_ron_acceleration(wanted, layout); }, "state");
+    require(set.ok(), "a key that parses cannot be set");
+    auto again = parse_ron_struct(*set);
+    require(again.ok(), "the key set does not parse");
+    const RonField *field = again->find("acceleration");
+    require(field != nullptr, "the field set is missing");
+    auto read = parse_ron_acceleration(value_of(*set, *field));
+    require(read.ok() && read->has_value() && **read == wanted, "the value set does not read back");
+    for (const RonField &before : parsed->fields) {
+        if (before.name == "acceleration") continue;
+        const RonField *after = again->find(before.name);
+        require(after && value_of(*set, *after) == value_of(text, before), "another field changed");
+    }
+    if (const RonField *old = parsed->find("acceleration")) {
+        require(set->compare(0, old->value_begin, text.substr(0, old->value_begin)) == 0 &&
+                    std::string_view(*set).substr(set->size() - (text.size() - old->value_end)) ==
+                        text.substr(old->value_end),
+                "bytes around the value changed");
+    }
+    require(again->fields.size() == parsed->fields.size() + (parsed->find("acceleration") ? 0 : 1), "fields lost");
+    auto removed = ron_remove_field(*set, "acceleration");
+    auto without = removed ? parse_ron_struct(*removed) : Result<RonStruct>(Failure("not removed"));
+    require(without.ok() && !without->find("acceleration") && without->fields.size() + 1 == again->fields.size(),
+            "the field is not removed cleanly");
+}
+
+// Whatever niri's configuration holds: nodes lie within the text, and the
+// file written from what it says reads back with the same lines and speeds.
+void niri_files(std::string_view text) {
+    using namespace hidsystemd_backend;
+    if (auto nodes = parse_kdl_document(text))
+        for (const KdlNode &node : *nodes)
+            require(node.begin <= node.end && node.end <= text.size() &&
+                        (!node.children_end || *node.children_end <= node.end),
+                    "a node outside the text");
+    [[maybe_unused]] auto own = parse_niri_settings(text);
+    const std::string config = "/c/niri/config.kdl";
+    auto facts = read_niri_config(config, "/c/niri/glissor.kdl", [&](const std::string &path) {
+        return path == config ? std::optional<std::string>(text) : std::nullopt;
+    });
+    if (!facts) return;
+    NiriSections sections;
+    sections.mouse = NiriSection{facts->mouse_lines, NiriSetting{"flat", 0.5}};
+    sections.touchpad = NiriSection{facts->touchpad_lines, NiriSetting{"adaptive", -0.1}};
+    auto back = parse_niri_settings(niri_settings_text(sections));
+    require(back.ok() && back->mouse && back->touchpad, "our file does not parse");
+    require(back->mouse->lines == facts->mouse_lines && back->touchpad->lines == facts->touchpad_lines,
+            "the user's lines change in our file");
+    require(back->mouse->setting && back->mouse->setting->speed == 0.5 && back->mouse->setting->profile == "flat" &&
+                back->touchpad->setting && back->touchpad->setting->speed == -0.1,
+            "the speeds do not read back");
+}
+
+void niri_replies(std::string_view text) {
+    if (auto version = hidsystemd_backend::parse_niri_version_reply(text))
+        [[maybe_unused]] auto release = hidsystemd_backend::parse_niri_release(*version);
+    [[maybe_unused]] auto release = hidsystemd_backend::parse_niri_release(text);
+}
+
 }  // namespace
 
 void exercise_backend_replies(const std::uint8_t *data, std::size_t size) {
@@ -109,6 +186,9 @@ void exercise_backend_replies(const std::uint8_t *data, std::size_t size) {
     hyprland_replies(text);
     channel_messages(text);
     ini_file(text);
+    ron_key(text);
+    niri_files(text);
+    niri_replies(text);
 }
 
 }  // namespace hidsystem_test

@@ -1,5 +1,6 @@
 // What the backends read from their peers (sway's replies and events, the
-// service's channel messages, a desktop's INI file), run over one input
+// service's channel messages, a desktop's INI file, COSMIC's keys, niri's
+// configuration and replies), run over one input
 // with the invariants that must hold whatever it is. The fuzzer and the
 // regression test share it.
 #pragma once
