@@ -7,6 +7,8 @@
 
 #include <hidsystem/backend_channel.h>
 
+#include "hyprland_replies.h"
+#include "hyprland_requests.h"
 #include "i3_ipc.h"
 #include "kconfig_file.h"
 #include "river_replies.h"
@@ -32,6 +34,36 @@ void sway_replies(std::string_view text) {
     [[maybe_unused]] Status accepted = hidsystemd_backend::parse_sway_command_reply(text);
     hidsystemd_backend::parse_sway_subscribe_reply(text);
     hidsystemd_backend::is_sway_reload_event(hidsystemd_backend::kWorkspaceEvent, text);
+}
+
+// A device name from any answer never breaks out of the request it is
+// written into: one that fits a `keyword` request has no blank, and a Lua
+// literal holds no raw control character, so every request stays one line.
+void hyprland_requests_for(const std::string &name) {
+    using hidsystemd_backend::HyprForm;
+    for (HyprForm form : {HyprForm::Keyword, HyprForm::Lua}) {
+        if (!hidsystemd_backend::hypr_device_name_fits(form, name)) continue;
+        for (const std::string &request : hidsystemd_backend::hypr_setting_requests(form, name, {"flat", 0}))
+            require(request.find_first_of(std::string("\n\r\0", 3)) == std::string::npos &&
+                        (form == HyprForm::Lua || request.find(' ', 8) == request.rfind(' ')),
+                    "a device name that breaks out of its request");
+    }
+}
+
+void hyprland_replies(std::string_view text) {
+    if (auto version = hidsystemd_backend::parse_hypr_version(text))
+        require(version->major >= 0 && version->minor >= 0, "a negative version");
+    if (auto devices = hidsystemd_backend::parse_hypr_devices(text))
+        for (const auto &device : *devices) {
+            require(!device.name.empty(), "a pointer without a name");
+            hyprland_requests_for(device.name);
+        }
+    if (auto sensitivity = hidsystemd_backend::parse_hypr_float_option(text))
+        require(*sensitivity == *sensitivity, "a NaN sensitivity");
+    [[maybe_unused]] auto profile = hidsystemd_backend::parse_hypr_string_option(text);
+    [[maybe_unused]] Status accepted = hidsystemd_backend::parse_hypr_command_reply(text);
+    hidsystemd_backend::is_hypr_reload_event(text);
+    hyprland_requests_for(std::string(text));
 }
 
 // Every pointer river lists is named by a river identifier, and every
@@ -151,6 +183,7 @@ void exercise_backend_replies(const std::uint8_t *data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char *>(data), size);
     sway_replies(text);
     river_replies(text);
+    hyprland_replies(text);
     channel_messages(text);
     ini_file(text);
     ron_key(text);
