@@ -98,20 +98,31 @@ TEST_F(XfceBackendTest, AStoreValueChangedMeanwhileIsKept) {
 }
 
 // A value of another type left there by hand is the user's: reported and
-// kept, never overwritten (and so never lost at the put-back).
-TEST_F(XfceBackendTest, AMalformedStoreValueIsKeptAndSaid) {
+// kept, never overwritten (and so never lost at the put-back), and the pair
+// does not count as applied, since the next login would not get it. Once
+// the user's value is gone, the next pair lands and counts.
+TEST_F(XfceBackendTest, AMalformedStoreValueIsKeptAndSaidAndThePairNotCounted) {
     ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kProperty, "-n", "-t",
                                          "string", "-s", "fast please"})
                   .exit_code,
               0);
     DesktopService service({"--backend", "xfce"});
     service.set("HIDMouseAcceleration", 2.5);
-    ASSERT_TRUE(service.settled()) << service.backend();
+    ASSERT_TRUE(service.backend_says("holds a s, not a number: left as it is")) << service.backend();
     EXPECT_EQ(xfconf({"-p", kProperty}), "fast please");
     EXPECT_EQ(mouse(), (Feedback{35, 10, 4})) << "the device still gets it live";
-    EXPECT_TRUE(service.backend_says("holds a s, not a number: left as it is")) << service.backend();
+    auto refused = service.status();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->applied, 0u);
+
+    ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kProperty, "-r"}).exit_code,
+              0);
+    service.set("HIDMouseAcceleration", 2.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    EXPECT_EQ(xfconf({"-p", kProperty}), "3.000000");
+    EXPECT_GT(service.status()->applied, 0u);
     ASSERT_EQ(service.daemon().process().stop(SIGTERM), 0);
-    EXPECT_EQ(xfconf({"-p", kProperty}), "fast please");
+    EXPECT_EQ(xfconf({"-p", kProperty}), "(unset)") << "the user had no value of their own any more";
 }
 
 }  // namespace
