@@ -18,6 +18,7 @@ packages=(
     libglib2.0-dev nlohmann-json3-dev  # the desktop backend (GSettings, GDBus, sway's JSON)
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
     cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
+    mate-settings-daemon  # MATE's own applier (its mouse plugin), for the MATE backend's test
     sway                  # a real sway, headless, for the sway backend's tests
     xfconf xfce4-settings # a real xfconfd and xfsettingsd, for the Xfce backend's tests
     dpkg-dev debhelper    # make deb

@@ -1,7 +1,8 @@
 // The xfce backend against a real xfconfd on a private session bus and a
 // private Xvfb, and Xfce's own applier, xfsettingsd, run for real: after
 // Glissor's write the daemon applies Glissor's value at its next start
-// (as at the next login) instead of undoing it.
+// (as at the next login) instead of undoing it, and leaves it when a
+// pointer appears.
 #include <signal.h>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@ using hidsystem_test::eventually;
 using hidsystem_test::Feedback;
 
 constexpr const char *kProperty = "/Xvfb_mouse/Acceleration";
+// The XTEST pointer of a master added as "Glissor test", as xfsettingsd names it.
+constexpr const char *kAddedProperty = "/Glissor_test_XTEST_pointer/Acceleration";
 
 std::string xfconf(const std::vector<std::string> &arguments) {
     std::vector<std::string> argv = {"/usr/bin/xfconf-query", "-c", "pointers"};
@@ -41,8 +44,9 @@ protected:
     }
     Feedback mouse() const { return hidsystem_test::feedback(x_->connection(), mouse_).value_or(Feedback{}); }
     // The factor a feedback stands for: 35/10 and 7/2 are the same.
-    double factor() const {
-        Feedback now = mouse();
+    double factor() const { return factor_of(mouse_); }
+    double factor_of(int id) const {
+        Feedback now = hidsystem_test::feedback(x_->connection(), id).value_or(Feedback{});
         return now.denominator ? static_cast<double>(now.numerator) / now.denominator : 0;
     }
 
@@ -76,6 +80,22 @@ TEST_F(XfceBackendTest, TheStoreAndTheDeviceGetTheSpeedAndXfsettingsdKeepsIt) {
         glissor_test::BackgroundProcess xfsettingsd({"/usr/bin/xfsettingsd", "--disable-wm-check"});
         EXPECT_TRUE(eventually([&] { return factor() == 3.5; }, std::chrono::seconds(10)))
             << mouse().numerator << "/" << mouse().denominator;
+
+        // A pointer that appears: xfsettingsd gives it what the store holds
+        // for it (the user's 3.0, from an earlier session) and touches no
+        // other device; Glissor writes neither it nor its entry (an XTEST
+        // device is never accelerated), and the mouse keeps Glissor's 3.5x.
+        ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kAddedProperty, "-n",
+                                             "-t", "double", "-s", "3.0"})
+                      .exit_code,
+                  0);
+        hidsystem_test::add_master(x_->connection(), "Glissor test");
+        int added = hidsystem_test::device_id(x_->connection(), "Glissor test XTEST pointer");
+        ASSERT_GT(added, 0);
+        EXPECT_TRUE(eventually([&] { return factor_of(added) == 3.0; }, std::chrono::seconds(10)))
+            << "xfsettingsd did not handle the new device: " << factor_of(added);
+        EXPECT_EQ(factor(), 3.5);
+        EXPECT_EQ(xfconf({"-p", kAddedProperty}), "3.000000");
         xfsettingsd.stop(SIGTERM);
     }
 
