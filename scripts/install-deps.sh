@@ -19,6 +19,7 @@ packages=(
     libwayland-dev libwayland-bin  # river's command interface, and the Wayland globals auto reads
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli gsettings-desktop-schemas  # its tests
     cinnamon-desktop-data mate-settings-daemon-common  # the Cinnamon and MATE schemas, for the same tests
+    mate-settings-daemon  # MATE's own applier (its mouse plugin), for the MATE backend's test
     sway                  # a real sway, headless, for the sway backend's tests
     xfconf xfce4-settings # a real xfconfd and xfsettingsd, for the Xfce backend's tests
     dpkg-dev debhelper    # make deb

@@ -28,7 +28,9 @@ struct Backend {
     std::unique_ptr<Knobs> knobs;
     int channel = -1;
     std::optional<hidsystem::ApplyMessage> pending;  // the newest APPLY not written yet
-    std::uint64_t applied = 0;
+    std::uint64_t applied = 0;  // the last APPLY written in full
+    std::uint64_t done = 0;     // the last APPLY written or refused
+    std::string refusal;        // why `done` was not written in full
     std::optional<Clock::time_point> last_write;
     guint write_timer = 0;
     bool lost = false;
@@ -39,16 +41,22 @@ void send_report(const Backend &backend, const hidsystem::BackendReport &report)
     [[maybe_unused]] ssize_t sent = send(backend.channel, text.data(), text.size(), MSG_NOSIGNAL);
 }
 
-void report_now(const Backend &backend) {
+hidsystem::BackendReport counted(const Backend &backend) {
     hidsystem::BackendReport report;
     report.applied_sequence = backend.applied;
+    if (backend.done > backend.applied) report.done_sequence = backend.done;
+    return report;
+}
+
+void report_now(const Backend &backend) {
+    hidsystem::BackendReport report = counted(backend);
     backend.knobs->describe(report);
+    if (!backend.refusal.empty()) report.error = backend.refusal;
     send_report(backend, report);
 }
 
 void report_failure(const Backend &backend, const std::string &error) {
-    hidsystem::BackendReport report;
-    report.applied_sequence = backend.applied;
+    hidsystem::BackendReport report = counted(backend);
     report.state = "failed";
     report.error = error;
     send_report(backend, report);
@@ -57,7 +65,10 @@ void report_failure(const Backend &backend, const std::string &error) {
 void write_pending(Backend &backend) {
     if (!backend.pending || backend.lost) return;
     backend.knobs->set_speeds(backend.pending->speeds);
-    backend.applied = backend.pending->sequence;
+    backend.done = backend.pending->sequence;
+    Status written = backend.knobs->last_write();
+    if (written) backend.applied = backend.done;
+    backend.refusal = written ? "" : written.message();
     backend.pending.reset();
     backend.last_write = Clock::now();
     if (!backend.lost) report_now(backend);

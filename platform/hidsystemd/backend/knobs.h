@@ -25,6 +25,11 @@ public:
     // says why the desktop cannot be reached.
     virtual Status connect() = 0;
     virtual void set_speeds(const hidsystem::SpeedPair &speeds) = 0;
+    // How the last set_speeds went: a failure when the desktop refused some
+    // of it (a locked key, a value of the user's that is not ours to
+    // replace). That pair is done but does not count as applied, and the
+    // reports say why until a pair is written in full.
+    virtual Status last_write() const { return Status::success(); }
     virtual void restore() = 0;
     // Fills state, display (what it talks to), error and devices.
     virtual void describe(hidsystem::BackendReport &report) const = 0;

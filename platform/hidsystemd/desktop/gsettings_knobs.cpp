@@ -68,17 +68,27 @@ public:
         return Status::success();
     }
 
+    // Only a class whose speed changed is written: a drag of one slider
+    // writes one schema. A class the store refused is tried again with the
+    // next pair, and until it lands no pair counts as applied.
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
+        last_write_ = Status::success();
         for (ClassSettings &entry : classes_) {
             const auto &fixed = speeds.fixed_for(entry.layout.kind);
-            // Only a class whose speed changed is written: a drag of one
-            // slider writes one schema.
             if (!fixed || fixed == entry.last_fixed) continue;
-            write_class(entry, hidsystem::libinput_for(entry.layout.kind, *speeds.speed_for(entry.layout.kind)));
-            entry.last_fixed = fixed;
+            Status written =
+                write_class(entry, hidsystem::libinput_for(entry.layout.kind, *speeds.speed_for(entry.layout.kind)));
+            if (written) {
+                entry.last_fixed = fixed;
+                continue;
+            }
+            error_ = last_write_ ? written.message() : last_write_.message() + "; " + written.message();
+            last_write_ = Failure(error_);
         }
         g_settings_sync();
     }
+
+    Status last_write() const override { return last_write_; }
 
     void restore() override {
         for (const auto &[key, record] : keeper_.records()) put_back(record);
@@ -136,16 +146,15 @@ private:
         keeper_.forget_all();
     }
 
-    void write_class(ClassSettings &entry, const hidsystem::LibinputSetting &setting) {
+    Status write_class(ClassSettings &entry, const hidsystem::LibinputSetting &setting) {
         GSettings *settings = entry.settings.get();
         const GSettingsClass &layout = entry.layout;
         std::string profile = profile_name(setting.profile);
         double speed = layout_.store_speed ? layout_.store_speed(setting.speed) : setting.speed;
         if (!g_settings_is_writable(settings, layout.speed_key) ||
-            (entry.has_profile && !g_settings_is_writable(settings, kProfileKey))) {
-            error_ = std::string(layout.schema_id) + ": the store does not let this user change it (a locked key)";
-            return;
-        }
+            (entry.has_profile && !g_settings_is_writable(settings, kProfileKey)))
+            return Failure(std::string(layout.schema_id) +
+                           ": the store does not let this user change it (a locked key)");
         if (!keeper_.remembers(layout.schema_id)) {
             keeper_.remember({layout.schema_id, hidsystem::class_name(layout.kind),
                               entry.has_profile ? user_string(settings, kProfileKey) : std::nullopt,
@@ -156,12 +165,10 @@ private:
         bool ok = g_settings_set_double(settings, layout.speed_key, speed);
         if (entry.has_profile) ok = g_settings_set_string(settings, kProfileKey, profile.c_str()) && ok;
         g_settings_apply(settings);
-        if (!ok) {
-            error_ = std::string(layout.schema_id) + ": the store refused the value";
-            return;
-        }
+        if (!ok) return Failure(std::string(layout.schema_id) + ": the store refused the value");
         keeper_.wrote(layout.schema_id, profile, speed);
         entry.applied = describe_setting(entry.has_profile ? profile : layout.speed_key, speed);
+        return Status::success();
     }
 
     void put_back(const KnobRecord &record) {
@@ -195,6 +202,7 @@ private:
     gulong closed_handler_ = 0;
     std::string store_;
     std::string error_;
+    Status last_write_;
 };
 
 }  // namespace

@@ -22,6 +22,7 @@ Status LiveStoreKnobs::connect() {
 void LiveStoreKnobs::set_speeds(const hidsystem::SpeedPair &speeds) {
     speeds_ = speeds;
     pointers_.set_speeds(speeds);
+    last_write_ = Status::success();
     write_store();
 }
 

@@ -24,6 +24,9 @@ public:
 
     Status connect() final;
     void set_speeds(const hidsystem::SpeedPair &speeds) final;
+    // Refused when the store refused any of it, though the devices got it
+    // live: the next login would not.
+    Status last_write() const final { return last_write_; }
     void restore() final;
     void describe(hidsystem::BackendReport &report) const final;
     std::chrono::milliseconds write_interval() const final { return std::chrono::milliseconds(100); }
@@ -45,7 +48,12 @@ protected:
     // already shows that (nothing to write).
     bool shows(const std::string &place, const std::string &text) const;
     void show(const std::string &place, hidsystem::PointerClass kind, std::string text);
-    void fail(std::string why) { error_ = std::move(why); }
+    // The store refused a write: said, and the pair being written does not
+    // count as applied.
+    void fail(std::string why) {
+        error_ = why;
+        last_write_ = Failure(std::move(why));
+    }
 
 private:
     void device_changed();
@@ -56,6 +64,7 @@ private:
     hidsystem::SpeedPair speeds_;
     std::map<std::string, std::pair<hidsystem::PointerClass, std::string>> shown_;
     std::string error_;
+    Status last_write_;
 };
 
 }  // namespace hidsystemd_backend

@@ -199,7 +199,8 @@ void BackendSupervisor::read_reports() {
         error_is_reported_ = !report->error.empty();
         if (!report->display.empty()) status_.display = report->display;
         if (report->applied_sequence > status_.applied) status_.applied = report->applied_sequence;
-        if (in_flight_ && report->applied_sequence >= *in_flight_) in_flight_.reset();
+        // A pair the desktop refused is done, not applied: the next one goes.
+        if (in_flight_ && report->last_done() >= *in_flight_) in_flight_.reset();
         if (!in_flight_) waiting_since_ = Clock::now();
         status_.report = std::move(*report);
     }

@@ -45,7 +45,7 @@ struct BackendStatus {
     pid_t pid = 0;
     std::uint64_t received = 0;  // speeds handed over by clients
     std::uint64_t sent = 0;      // APPLY messages sent (pairs after coalescing)
-    std::uint64_t applied = 0;   // the last APPLY the backend reported done
+    std::uint64_t applied = 0;   // the last APPLY the backend reported written in full
     hidsystem::BackendReport report;
 };
 

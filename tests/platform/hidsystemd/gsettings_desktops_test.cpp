@@ -14,6 +14,7 @@
 namespace {
 
 using hidsystem_test::DesktopService;
+using hidsystem_test::eventually;
 using hidsystem_test::gsettings;
 
 struct Store {
@@ -89,8 +90,10 @@ TEST(GSettingsDesktops, AMissingSchemaIsSaidAndTheServiceGoesOn) {
 }
 
 // A key the administrator locked (a dconf lock in a system database) is a
-// store that refuses: said, not counted as written, the others still are.
-TEST(GSettingsDesktops, ALockedKeyIsSaidAndTheOtherClassStillWritten) {
+// store that refuses: said, and no pair counts as applied while the mouse's
+// value is not in the store; the other class is still written, and the
+// refusal is an answer, so the next pair goes out to the same backend.
+TEST(GSettingsDesktops, ALockedKeyIsSaidNotCountedAndTheOtherClassStillWritten) {
     hidsystem_test::PrivateSession session;
     const std::string db = session.root() + "/dconf-db";
     glissor_test::write_file(db + ".d/locks/pointer", "/org/mate/desktop/peripherals/mouse/motion-acceleration\n");
@@ -103,15 +106,29 @@ TEST(GSettingsDesktops, ALockedKeyIsSaidAndTheOtherClassStillWritten) {
 
     DesktopService service({"--backend", "mate"});
     service.set("HIDMouseAcceleration", 2.0);
+    ASSERT_TRUE(service.backend_says("org.mate.peripherals-mouse: the store does not let this user change it"))
+        << service.backend();
+    auto refused = service.status();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->applied, 0u);
+
     service.set("HIDTrackpadAcceleration", 2.0);
-    ASSERT_TRUE(service.settled()) << service.backend();
+    auto touchpad_written = [&] {
+        auto now = service.status();
+        auto touchpad = now ? now->device("org.mate.peripherals-touchpad") : std::nullopt;
+        return touchpad && touchpad->value != "-";
+    };
+    ASSERT_TRUE(eventually(touchpad_written, std::chrono::seconds(10))) << service.backend();
     EXPECT_EQ(stored("org.mate.peripherals-mouse", "motion-acceleration"), 2.0);
     EXPECT_NEAR(stored("org.mate.peripherals-touchpad", "motion-acceleration"), 1 + 4.5 * 1.5, 1e-9);
     auto status = service.status();
     ASSERT_TRUE(status);
+    EXPECT_EQ(status->pid, refused->pid) << "the same backend took the next pair";
+    EXPECT_EQ(status->state, "connected");
     EXPECT_NE(status->error.find("org.mate.peripherals-mouse: the store does not let this user change it"),
               std::string::npos)
         << status->error;
+    EXPECT_EQ(status->applied, 0u) << "sent " << status->sent;
     EXPECT_EQ(status->device("org.mate.peripherals-mouse")->value, "-") << "nothing shown as written";
 }
 

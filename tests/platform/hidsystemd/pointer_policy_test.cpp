@@ -121,4 +121,31 @@ TEST(BackendChannel, MessagesRoundTripAndHostileTextStaysInItsField) {
     EXPECT_TRUE(hidsystem::parse_report(many));
 }
 
+// A pair the desktop refused is done but not applied: the report carries
+// both, and one that refused nothing reads as it always did.
+TEST(BackendChannel, AReportTellsARefusedPairFromAnAppliedOne) {
+    hidsystem::BackendReport report;
+    report.applied_sequence = 3;
+    report.done_sequence = 5;
+    report.error = "org.mate.peripherals-mouse: locked";
+    std::string text = hidsystem::encode_report(report);
+    EXPECT_TRUE(text.starts_with("REPORT 3 5\n")) << text;
+    auto back = hidsystem::parse_report(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->applied_sequence, 3u);
+    EXPECT_EQ(back->last_done(), 5u);
+
+    auto plain = hidsystem::parse_report("REPORT 4\nconnected\n\n\n");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->applied_sequence, 4u);
+    EXPECT_EQ(plain->last_done(), 4u);
+    EXPECT_EQ(hidsystem::encode_report(*plain), "REPORT 4\nconnected\n\n\n");
+    report.done_sequence = 3;  // nothing refused since: the old form
+    EXPECT_TRUE(hidsystem::encode_report(report).starts_with("REPORT 3\n"));
+
+    for (const char *bad : {"REPORT 5 3\na\nb\nc\n", "REPORT 5 5\na\nb\nc\n", "REPORT 1 2 3\na\nb\nc\n",
+                            "REPORT 1 x\na\nb\nc\n", "REPORT 1 \na\nb\nc\n"})
+        EXPECT_FALSE(hidsystem::parse_report(bad)) << bad;
+}
+
 }  // namespace

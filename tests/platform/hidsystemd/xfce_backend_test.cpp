@@ -1,7 +1,8 @@
 // The xfce backend against a real xfconfd on a private session bus and a
 // private Xvfb, and Xfce's own applier, xfsettingsd, run for real: after
 // Glissor's write the daemon applies Glissor's value at its next start
-// (as at the next login) instead of undoing it.
+// (as at the next login) instead of undoing it, and leaves it when a
+// pointer appears.
 #include <signal.h>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@ using hidsystem_test::eventually;
 using hidsystem_test::Feedback;
 
 constexpr const char *kProperty = "/Xvfb_mouse/Acceleration";
+// The XTEST pointer of a master added as "Glissor test", as xfsettingsd names it.
+constexpr const char *kAddedProperty = "/Glissor_test_XTEST_pointer/Acceleration";
 
 std::string xfconf(const std::vector<std::string> &arguments) {
     std::vector<std::string> argv = {"/usr/bin/xfconf-query", "-c", "pointers"};
@@ -41,8 +44,9 @@ protected:
     }
     Feedback mouse() const { return hidsystem_test::feedback(x_->connection(), mouse_).value_or(Feedback{}); }
     // The factor a feedback stands for: 35/10 and 7/2 are the same.
-    double factor() const {
-        Feedback now = mouse();
+    double factor() const { return factor_of(mouse_); }
+    double factor_of(int id) const {
+        Feedback now = hidsystem_test::feedback(x_->connection(), id).value_or(Feedback{});
         return now.denominator ? static_cast<double>(now.numerator) / now.denominator : 0;
     }
 
@@ -76,6 +80,22 @@ TEST_F(XfceBackendTest, TheStoreAndTheDeviceGetTheSpeedAndXfsettingsdKeepsIt) {
         glissor_test::BackgroundProcess xfsettingsd({"/usr/bin/xfsettingsd", "--disable-wm-check"});
         EXPECT_TRUE(eventually([&] { return factor() == 3.5; }, std::chrono::seconds(10)))
             << mouse().numerator << "/" << mouse().denominator;
+
+        // A pointer that appears: xfsettingsd gives it what the store holds
+        // for it (the user's 3.0, from an earlier session) and touches no
+        // other device; Glissor writes neither it nor its entry (an XTEST
+        // device is never accelerated), and the mouse keeps Glissor's 3.5x.
+        ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kAddedProperty, "-n",
+                                             "-t", "double", "-s", "3.0"})
+                      .exit_code,
+                  0);
+        hidsystem_test::add_master(x_->connection(), "Glissor test");
+        int added = hidsystem_test::device_id(x_->connection(), "Glissor test XTEST pointer");
+        ASSERT_GT(added, 0);
+        EXPECT_TRUE(eventually([&] { return factor_of(added) == 3.0; }, std::chrono::seconds(10)))
+            << "xfsettingsd did not handle the new device: " << factor_of(added);
+        EXPECT_EQ(factor(), 3.5);
+        EXPECT_EQ(xfconf({"-p", kAddedProperty}), "3.000000");
         xfsettingsd.stop(SIGTERM);
     }
 
@@ -98,20 +118,31 @@ TEST_F(XfceBackendTest, AStoreValueChangedMeanwhileIsKept) {
 }
 
 // A value of another type left there by hand is the user's: reported and
-// kept, never overwritten (and so never lost at the put-back).
-TEST_F(XfceBackendTest, AMalformedStoreValueIsKeptAndSaid) {
+// kept, never overwritten (and so never lost at the put-back), and the pair
+// does not count as applied, since the next login would not get it. Once
+// the user's value is gone, the next pair lands and counts.
+TEST_F(XfceBackendTest, AMalformedStoreValueIsKeptAndSaidAndThePairNotCounted) {
     ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kProperty, "-n", "-t",
                                          "string", "-s", "fast please"})
                   .exit_code,
               0);
     DesktopService service({"--backend", "xfce"});
     service.set("HIDMouseAcceleration", 2.5);
-    ASSERT_TRUE(service.settled()) << service.backend();
+    ASSERT_TRUE(service.backend_says("holds a s, not a number: left as it is")) << service.backend();
     EXPECT_EQ(xfconf({"-p", kProperty}), "fast please");
     EXPECT_EQ(mouse(), (Feedback{35, 10, 4})) << "the device still gets it live";
-    EXPECT_TRUE(service.backend_says("holds a s, not a number: left as it is")) << service.backend();
+    auto refused = service.status();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->applied, 0u);
+
+    ASSERT_EQ(glissor_test::run_process({"/usr/bin/xfconf-query", "-c", "pointers", "-p", kProperty, "-r"}).exit_code,
+              0);
+    service.set("HIDMouseAcceleration", 2.0);
+    ASSERT_TRUE(service.settled()) << service.backend();
+    EXPECT_EQ(xfconf({"-p", kProperty}), "3.000000");
+    EXPECT_GT(service.status()->applied, 0u);
     ASSERT_EQ(service.daemon().process().stop(SIGTERM), 0);
-    EXPECT_EQ(xfconf({"-p", kProperty}), "fast please");
+    EXPECT_EQ(xfconf({"-p", kProperty}), "(unset)") << "the user had no value of their own any more";
 }
 
 }  // namespace

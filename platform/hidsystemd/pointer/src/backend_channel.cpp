@@ -55,6 +55,20 @@ std::optional<ReportedDevice> parse_device(std::string_view line) {
                           std::string(fields[4])};
 }
 
+// "SEQ" or "SEQ DONE", DONE later than SEQ: one way to write each report.
+bool parse_sequences(std::string_view text, BackendReport &report) {
+    auto words = split(text, ' ');
+    if (words.size() > 2) return false;
+    auto applied = parse_number<std::uint64_t>(words[0]);
+    if (!applied) return false;
+    report.applied_sequence = *applied;
+    if (words.size() == 1) return true;
+    auto done = parse_number<std::uint64_t>(words[1]);
+    if (!done || *done <= *applied) return false;
+    report.done_sequence = *done;
+    return true;
+}
+
 }  // namespace
 
 std::string encode_apply(const ApplyMessage &message) {
@@ -76,7 +90,9 @@ std::optional<ApplyMessage> parse_apply(std::string_view text) {
 }
 
 std::string encode_report(const BackendReport &report) {
-    std::string text = "REPORT " + std::to_string(report.applied_sequence) + "\n";
+    std::string text = "REPORT " + std::to_string(report.applied_sequence);
+    if (report.last_done() > report.applied_sequence) text += " " + std::to_string(report.last_done());
+    text += "\n";
     text += clean_field(report.state) + "\n" + clean_field(report.display) + "\n" + clean_field(report.error) + "\n";
     std::size_t count = 0;
     for (const ReportedDevice &device : report.devices) {
@@ -96,9 +112,7 @@ std::optional<BackendReport> parse_report(std::string_view text) {
     auto lines = split(text, '\n');
     if (lines.size() < 4 || !lines[0].starts_with("REPORT ")) return std::nullopt;
     BackendReport report;
-    auto sequence = parse_number<std::uint64_t>(lines[0].substr(7));
-    if (!sequence) return std::nullopt;
-    report.applied_sequence = *sequence;
+    if (!parse_sequences(lines[0].substr(7), report)) return std::nullopt;
     report.state = lines[1];
     report.display = lines[2];
     report.error = lines[3];

@@ -88,7 +88,9 @@ void channel_messages(std::string_view text) {
     if (auto report = hidsystem::parse_report(text)) {
         std::string encoded = hidsystem::encode_report(*report);
         auto again = hidsystem::parse_report(encoded);
-        require(again && again->applied_sequence == report->applied_sequence, "REPORT does not parse again");
+        require(again && again->applied_sequence == report->applied_sequence &&
+                    again->last_done() == report->last_done(),
+                "REPORT does not parse again");
         require(hidsystem::encode_report(*again) == encoded, "REPORT encoding is not stable");
     }
 }

@@ -4,12 +4,16 @@
 // service -> backend  "APPLY SEQ MOUSE TRACKPAD": the speeds to apply, each
 //                     decoded and clamped, as 16.16 fixed point, or "-" for
 //                     a speed no client has set (that class stays untouched).
-// backend -> service  a report: "REPORT SEQ" (the last APPLY done), then one
-//                     line each for state, display and last error, then one
-//                     line per device, fields separated by tabs:
+// backend -> service  a report: "REPORT SEQ" (the last APPLY done, all of
+//                     it written), or "REPORT SEQ DONE" when a later APPLY,
+//                     DONE, is done but the desktop refused some of it (a
+//                     locked key, say); then one line each for state,
+//                     display and last error, then one line per device,
+//                     fields separated by tabs:
 //                     id, class, knob, value last applied, name.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -64,7 +68,11 @@ struct ReportedDevice {
 };
 
 struct BackendReport {
-    std::uint64_t applied_sequence = 0;
+    std::uint64_t applied_sequence = 0;  // the last APPLY written in full: what counts as applied
+    // The last APPLY done, when the desktop refused some of it or of one
+    // before it since applied_sequence; the service paces its sends by it.
+    std::optional<std::uint64_t> done_sequence;
+    std::uint64_t last_done() const { return std::max(applied_sequence, done_sequence.value_or(0)); }
     std::string state;  // "connected", "failed", ...
     std::string display;
     std::string error;  // empty: none
