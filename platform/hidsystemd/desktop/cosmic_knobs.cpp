@@ -97,13 +97,19 @@ public:
 
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
         error_.clear();
+        last_write_ = Status::success();
         for (CosmicKey &key : keys_) {
             const auto &fixed = speeds.fixed_for(key.kind);
             if (!fixed || fixed == key.last_fixed) continue;
             auto setting = hidsystem::libinput_for(key.kind, *speeds.speed_for(key.kind));
-            if (write_key(key, {profile_name(setting.profile), setting.speed})) key.last_fixed = fixed;
+            if (write_key(key, {profile_name(setting.profile), setting.speed}))
+                key.last_fixed = fixed;
+            else
+                last_write_ = Failure(error_);
         }
     }
+
+    Status last_write() const override { return last_write_; }
 
     void restore() override {
         std::vector<KnobRecord> unsettled;
@@ -258,6 +264,7 @@ private:
         return false;
     }
 
+    Status last_write_;
     std::array<CosmicKey, 2> keys_{{{hidsystem::PointerClass::Mouse, "input_default", kMouseDefaults},
                                     {hidsystem::PointerClass::Touchpad, "input_touchpad", kTouchpadDefaults}}};
     SnapshotKeeper keeper_;

@@ -81,8 +81,11 @@ public:
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
         speeds_ = speeds;
         error_.clear();
-        if (Status applied = apply(); !applied) fail(applied);
+        last_write_ = apply();
+        if (!last_write_) fail(last_write_);
     }
+
+    Status last_write() const override { return last_write_; }
 
     // Options that no longer hold what was written were changed by someone
     // else and stay. A device's own entry cannot be read back: it is set
@@ -279,6 +282,7 @@ private:
     std::optional<HyprSetting> written_options_;  // input:*
     std::optional<std::int32_t> mouse_fixed_;
     std::map<std::string, HyprSetting> entries_;  // touchpads' own, as written
+    Status last_write_;
     std::string error_;
     std::string events_note_;
 };

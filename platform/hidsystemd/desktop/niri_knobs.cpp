@@ -155,8 +155,14 @@ public:
             auto setting = hidsystem::libinput_for(kind, *speeds.speed_for(kind));
             wanted(kind) = NiriSetting{profile_name(setting.profile), niri_written_speed(setting.speed)};
         }
-        if (includes_files_) write_own_file();
+        last_write_ = Status::success();
+        if (!includes_files_)
+            last_write_ = Failure("niri cannot include files: nothing is written");
+        else
+            write_own_file();
     }
+
+    Status last_write() const override { return last_write_; }
 
     void restore() override {
         std::vector<KnobRecord> records;
@@ -246,7 +252,10 @@ private:
     void write_own_file() {
         error_.clear();
         refresh_facts();
-        if (!facts_) return;
+        if (!facts_) {
+            last_write_ = Failure(facts_error_);
+            return;
+        }
         NiriSections sections;
         for (hidsystem::PointerClass kind : kClasses) {
             const auto &setting = wanted(kind);
@@ -257,7 +266,10 @@ private:
                 keeper_.remember({key, hidsystem::class_name(kind), std::nullopt, std::nullopt, setting->profile, setting->speed});
             keeper_.wrote(key, setting->profile, setting->speed);
         }
-        if (Status saved = save(niri_settings_text(sections)); !saved) error_ = saved.message();
+        if (Status saved = save(niri_settings_text(sections)); !saved) {
+            error_ = saved.message();
+            last_write_ = saved;
+        }
     }
 
     Status save(const std::string &text) {
@@ -333,6 +345,7 @@ private:
     std::optional<NiriSetting> wanted_touchpad_;
     std::optional<NiriConfigFacts> facts_;
     std::string facts_error_;
+    Status last_write_;
     std::string error_;
     ObjectHolder<GFileMonitor> monitor_;
     gulong changed_handler_ = 0;

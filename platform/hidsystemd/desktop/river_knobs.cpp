@@ -24,6 +24,7 @@ namespace hidsystemd_backend {
 namespace {
 
 constexpr double kSpeedTolerance = 1e-3;
+constexpr const char *kNoPointer = "river lists no pointer: nothing is applied";
 
 struct Setting {
     std::string profile;
@@ -59,7 +60,9 @@ public:
     }
 
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
+        last_write_ = Status::success();
         if (Status read = refresh_devices(); !read) return lost(read.message());
+        if (devices_.empty()) last_write_ = Failure(error_.empty() ? kNoPointer : error_);
         auto settings = read_settings();
         if (!settings) return lost(settings.message());
         for (const RiverInput &device : devices_) {
@@ -69,11 +72,16 @@ public:
             auto mapped = hidsystem::libinput_for(device.kind, *speeds.speed_for(device.kind));
             Setting wanted{profile_name(mapped.profile), mapped.speed};
             if (!state.original) state.original = configured(*settings, device.identifier).value_or(kLibinputDefaults);
-            if (!send(device.identifier, wanted)) return;
+            if (!send(device.identifier, wanted)) {
+                last_write_ = Failure(error_);
+                return;
+            }
             state.written = wanted;
             state.last_fixed = fixed;
         }
     }
+
+    Status last_write() const override { return last_write_; }
 
     // Only where river still holds what was written: a setting the user
     // gave the device meanwhile stands.
@@ -166,6 +174,7 @@ private:
     guint watch_ = 0;
     std::vector<RiverInput> devices_;
     std::map<std::string, DeviceState> states_;
+    Status last_write_;
     std::string error_;
 };
 
@@ -192,6 +201,7 @@ public:
     }
     void set_speeds(const hidsystem::SpeedPair &speeds) override { inner_->set_speeds(speeds); }
     void restore() override { inner_->restore(); }
+    Status last_write() const override { return inner_->last_write(); }
     void describe(hidsystem::BackendReport &report) const override { inner_->describe(report); }
 
 private:

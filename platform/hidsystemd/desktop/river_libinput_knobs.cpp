@@ -63,10 +63,12 @@ public:
 
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
         speeds_ = speeds;
-        apply();
+        last_write_ = apply();
         // What river holds now, for the report.
         if (Status read = river_.sync(); !read) lost(read.message());
     }
+
+    Status last_write() const override { return last_write_; }
 
     // Only where river still holds what was written.
     void restore() override {
@@ -95,7 +97,9 @@ public:
     }
 
 private:
-    void apply() {
+    Status apply() {
+        Status applied;
+        if (river_.pointers().empty()) applied = Failure("river lists no pointer: nothing is applied");
         for (const auto &pointer : river_.pointers()) {
             auto kind = river_pointer_class(pointer.name);
             const auto &fixed = speeds_.fixed_for(kind);
@@ -107,14 +111,19 @@ private:
                            mapped.speed};
             if (!state.original) state.original = current_of(*pointer.device).value_or(Setting{});
             auto answer = river_.set(*pointer.device, wanted.profile, wanted.speed);
-            if (!answer) return lost(answer.message());
+            if (!answer) {
+                lost(answer.message());
+                return answer.failure();
+            }
             if (*answer != "success") {
                 error_ = "river refused " + pointer.name + "'s " + *answer;
+                applied = Failure(error_);
                 continue;
             }
             state.written = wanted;
             state.last_fixed = fixed;
         }
+        return applied;
     }
 
     // A device that came or went: the speeds reach a new one at once, from
@@ -125,7 +134,7 @@ private:
             [](gpointer data) {
                 auto *self = static_cast<RiverLibinputKnobs *>(data);
                 self->idle_ = 0;
-                self->apply();
+                [[maybe_unused]] Status applied = self->apply();
                 if (self->on_changed) self->on_changed();
                 return G_SOURCE_REMOVE;
             },
@@ -155,6 +164,7 @@ private:
     guint idle_ = 0;
     hidsystem::SpeedPair speeds_;
     std::map<const RiverLibinputDevice *, DeviceState> states_;
+    Status last_write_;
     std::string error_;
 };
 

@@ -59,6 +59,7 @@ public:
     }
 
     void set_speeds(const hidsystem::SpeedPair &speeds) override {
+        last_write_ = Status::success();
         if (Status read = refresh(); !read) return lost(read.message());
         for (TypeState &type : types_) {
             const auto &fixed = speeds.fixed_for(type.kind);
@@ -66,12 +67,17 @@ public:
             auto setting = hidsystem::libinput_for(type.kind, *speeds.speed_for(type.kind));
             if (!type.original) type.original = current_of(type.kind);
             Setting wanted{profile_name(setting.profile), setting.speed};
-            if (!send_setting(type, wanted)) return;
+            if (!send_setting(type, wanted)) {
+                last_write_ = Failure(error_.empty() ? "sway's IPC failed" : error_);
+                return;
+            }
             type.written = wanted;
             type.last_fixed = fixed;
         }
         if (Status read = refresh(); !read) lost(read.message());
     }
+
+    Status last_write() const override { return last_write_; }
 
     void restore() override {
         if (!refresh()) return;
@@ -200,6 +206,7 @@ private:
     guint events_watch_ = 0;
     std::array<TypeState, 2> types_;
     std::vector<InputDevice> devices_;
+    Status last_write_;
     std::string error_;
 };
 

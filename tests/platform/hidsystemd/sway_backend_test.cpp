@@ -113,7 +113,8 @@ TEST_F(SwayBackendTest, AReloadIsAnsweredWithTheSettingsAgain) {
 }
 
 // A reply is data: of whatever shape, it is a refusal that the backend
-// reports, never a crash (the backend process would die at every value).
+// reports, never a crash (the backend process would die at every value),
+// and never counted as applied.
 TEST_F(SwayBackendTest, RepliesOfAnotherShapeAreReportedRefusals) {
     auto sway = start_sway();
     DesktopService service({"--backend", "sway"});
@@ -124,10 +125,17 @@ TEST_F(SwayBackendTest, RepliesOfAnotherShapeAreReportedRefusals) {
     for (const char *reply : {R"([{"success": 1}])", R"("true")", R"([{"success": "yes"}])", "[]", "{", R"([null])"}) {
         SCOPED_TRACE(reply);
         sway->answer_commands_with(reply);
+        auto before = service.status();
+        ASSERT_TRUE(before);
         service.set("HIDMouseAcceleration", speed += 0.25);
-        ASSERT_TRUE(service.settled()) << service.backend();
-        auto status = service.status();
-        ASSERT_TRUE(status);
+        // Done, refused: the pair is sent and never counted as applied.
+        std::optional<hidsystem_test::BackendStatus> status;
+        ASSERT_TRUE(eventually([&] {
+            status = service.status();
+            return status && status->sent == before->sent + 1 &&
+                   status->error.find("sway refused") != std::string::npos;
+        })) << service.backend();
+        EXPECT_EQ(status->applied, 1u) << "only the first pair was written";
         EXPECT_EQ(status->state, "connected");
         EXPECT_NE(status->error.find("sway refused \"input type:pointer accel_profile adaptive\""), std::string::npos)
             << status->error;
