@@ -1,15 +1,15 @@
 #include "commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include <hidsystem/backend_kinds.h>
-#include <hidsystem/service_connection.h>
+#include <hidsystem/compositor_advice.h>
 #include <nlohmann/json.hpp>
 
+#include "service_session.h"
+#include "speeds_in_force.h"
 #include "value_format.h"
 
 namespace hidctl {
@@ -17,40 +17,6 @@ namespace hidctl {
 namespace {
 
 using hidsystem::Line;
-
-// One connection to the service, closed when dropped.
-class Session {
-public:
-    explicit Session(const hidsystem::SocketPath &path) : path_(path) {
-        hidsystem::ErrorText error;
-        fd_ = hidsystem::connect_to_service(path, error);
-        if (fd_ < 0) std::fprintf(stderr, "hidctl: %s\n", error.c_str());
-    }
-    ~Session() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Session(const Session &) = delete;
-    Session &operator=(const Session &) = delete;
-
-    bool connected() const { return fd_ >= 0; }
-
-    // The reply to a request, or nullopt after printing why there is none.
-    std::optional<hidsystem::Reply> ask(const Line &request, Line &reply) {
-        hidsystem::Exchange result = hidsystem::exchange(fd_, request.text(), reply);
-        if (result != hidsystem::Exchange::Replied) {
-            std::fprintf(stderr, "hidctl: event service on %s: %s\n", path_.c_str(), hidsystem::describe(result));
-            return std::nullopt;
-        }
-        auto parsed = hidsystem::parse_reply(reply.text());
-        if (!parsed)
-            std::fprintf(stderr, "hidctl: event service on %s sent an unknown reply\n", path_.c_str());
-        return parsed;
-    }
-
-private:
-    hidsystem::SocketPath path_;
-    int fd_ = -1;
-};
 
 int print_refusal(std::string_view what, const hidsystem::Reply &reply) {
     std::fprintf(stderr, "hidctl: %.*s: %.*s (0x%08x)\n", static_cast<int>(what.size()), what.data(),
@@ -119,6 +85,12 @@ std::string_view writes_of(std::string_view kind) {
     return row ? row->writes : std::string_view();
 }
 
+// The advice for the kind, when the backend gives advice instead of writing.
+const hidsystem::CompositorAdvice *advice_for(std::string_view kind, std::string_view state) {
+    const hidsystem::BackendKind *row = hidsystem::find_backend_kind(kind);
+    return state == "advice" && row ? row->advice : nullptr;
+}
+
 void print_backend_state(const hidsystem::BackendState &state) {
     auto text = [](const std::string &value, const char *empty) { return value.empty() ? empty : value.c_str(); };
     std::printf("backend: %.*s\n", static_cast<int>(state.kind.size()), state.kind.data());
@@ -166,12 +138,43 @@ nlohmann::json device_json(const hidsystem::BackendDevice &device) {
             {"name", device.name}};
 }
 
+void print_advice(const hidsystem::CompositorAdvice &advice, const std::vector<std::string> &lines) {
+    auto where = static_cast<int>(advice.where.size());
+    if (lines.empty()) {
+        std::printf("no speed set yet: nothing to add to %.*s\n", where, advice.where.data());
+        return;
+    }
+    std::printf("add to %.*s:\n", where, advice.where.data());
+    for (const std::string &line : lines) std::printf("    %s\n", line.c_str());
+    std::printf("then: %.*s\n", static_cast<int>(advice.then.size()), advice.then.data());
+}
+
+nlohmann::json advice_json(const hidsystem::CompositorAdvice &advice, const std::vector<std::string> &lines) {
+    return {{"where", std::string(advice.where)}, {"then", std::string(advice.then)}, {"lines", lines}};
+}
+
+// The lines for the speeds in force, after the backend's description.
+int add_advice(Session &session, const hidsystem::CompositorAdvice &advice, Output output, nlohmann::json &whole) {
+    auto speeds = speeds_in_force(session);
+    if (!speeds) {
+        std::fprintf(stderr, "hidctl: backend: %s\n", speeds.message().c_str());
+        return 1;
+    }
+    std::vector<std::string> lines = advice.lines(*speeds);
+    if (output == Output::Json)
+        whole["advice"] = advice_json(advice, lines);
+    else
+        print_advice(advice, lines);
+    return 0;
+}
+
 }  // namespace
 
 int run_backend(const hidsystem::SocketPath &path, Output output) {
     Session session(path);
     if (!session.connected()) return 1;
     nlohmann::json whole;
+    const hidsystem::CompositorAdvice *advice = nullptr;
     // Item 0 is the state, then one device a round trip until END.
     for (std::uint64_t item = 0;; ++item) {
         Line request, reply;
@@ -187,6 +190,7 @@ int run_backend(const hidsystem::SocketPath &path, Output output) {
             return 1;
         }
         if (at_end) break;
+        if (is_state) advice = advice_for(state.kind, state.state);
         if (output == Output::Json)
             is_state ? void(whole = state_json(state)) : whole["devices"].push_back(device_json(device));
         else if (is_state)
@@ -194,9 +198,10 @@ int run_backend(const hidsystem::SocketPath &path, Output output) {
         else
             print_backend_device(device);
     }
-    if (output == Output::Json)
+    int status = advice ? add_advice(session, *advice, output, whole) : 0;
+    if (status == 0 && output == Output::Json)
         std::printf("%s\n", whole.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-    return 0;
+    return status;
 }
 
 }  // namespace hidctl

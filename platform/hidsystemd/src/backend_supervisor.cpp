@@ -78,6 +78,13 @@ std::string describe_end(int status) {
     return "the backend process ended";
 }
 
+// A kind with no backend is off, or gives advice when its compositor reads
+// a file of the user's own that the user edits.
+const char *initial_state(const hidsystem::BackendKind &kind) {
+    if (kind.program != hidsystem::BackendProgram::None) return "idle";
+    return kind.advice ? "advice" : "off";
+}
+
 // The environment for the backend: ours, with DISPLAY as chosen for X11.
 std::vector<std::string> backend_environment(const BackendOptions &options) {
     if (!is_x11(options) || options.display.empty()) return spawn::environment_with({}, {});
@@ -90,7 +97,7 @@ BackendSupervisor::BackendSupervisor(const BackendOptions &options)
     : options_(options), helper_path_(helper_beside_self(*options.kind)) {
     status_.kind = options.kind->name.data();
     status_.reason = options.reason;
-    status_.state = has_backend() ? "idle" : "off";
+    status_.state = initial_state(*options.kind);
     status_.display = initial_display(options);
     if (mends_leftovers()) start();
 }
@@ -104,19 +111,20 @@ bool BackendSupervisor::mends_leftovers() const {
 BackendSupervisor::~BackendSupervisor() { shutdown(); }
 
 void BackendSupervisor::offer(std::string_view key, const hidsystem::ParameterBytes &value) {
-    if (!has_backend() || value.size != sizeof(std::int32_t)) return;
+    if ((key != kMouseKey && key != kTrackpadKey) || value.size != sizeof(std::int32_t)) return;
+    // Counted for a kind without a backend too: `hidctl backend` then shows
+    // speeds received and none sent.
+    ++status_.received;
+    if (!has_backend()) return;
     std::int32_t fixed = 0;
     std::memcpy(&fixed, value.data.data(), sizeof fixed);
     if (key == kMouseKey) {
         last_good_mouse_ = hidsystem::decode_speed(fixed, last_good_mouse_);
         if (last_good_mouse_) wanted_.mouse = fixed_of(*last_good_mouse_);
-    } else if (key == kTrackpadKey) {
+    } else {
         last_good_trackpad_ = hidsystem::decode_speed(fixed, last_good_trackpad_);
         if (last_good_trackpad_) wanted_.trackpad = fixed_of(*last_good_trackpad_);
-    } else {
-        return;
     }
-    ++status_.received;
     pending_ = true;
     pump();
 }

@@ -39,7 +39,7 @@ struct BackendOptions {
 struct BackendStatus {
     const char *kind = "none";
     std::string reason;  // why this kind
-    std::string state;  // off, idle, starting, connected, waiting, failed, stopped
+    std::string state;  // off, advice, idle, starting, connected, waiting, failed, stopped
     std::string display;  // what the backend talks to: X display, settings store, bus, socket
     std::string error;
     pid_t pid = 0;

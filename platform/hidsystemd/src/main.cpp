@@ -18,6 +18,20 @@ int fail(const char *reason) {
     return 1;
 }
 
+// Once, at start: a session where nothing can be applied is said so, not
+// left to look like success.
+void say_when_nothing_is_applied(const hidsystemd::BackendOptions &backend) {
+    const hidsystem::BackendKind &kind = *backend.kind;
+    if (backend.automatic && &kind == &hidsystem::no_backend())
+        std::fprintf(stderr, "hidsystemd: %s; the speeds are recorded and applied to nothing\n",
+                     backend.reason.c_str());
+    else if (kind.program == hidsystem::BackendProgram::None && kind.advice)
+        std::fprintf(stderr,
+                     "hidsystemd: %s; %.*s reads its pointer settings only from its own file: "
+                     "`hidctl backend` prints the lines to add\n",
+                     backend.reason.c_str(), static_cast<int>(kind.desktops.size()), kind.desktops.data());
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -39,11 +53,7 @@ int main(int argc, char **argv) {
         std::printf("hidsystemd %s\n", GLISSOR_VERSION);
         return 0;
     }
-    // Once, at start: a session where nothing can be applied is said so,
-    // not left to look like success.
-    if (options.backend.automatic && options.backend.kind == &hidsystem::no_backend())
-        std::fprintf(stderr, "hidsystemd: %s; the speeds are recorded and applied to nothing\n",
-                     options.backend.reason.c_str());
+    say_when_nothing_is_applied(options.backend);
     if (!hidsystemd::block_shutdown_signals()) return fail("cannot block the shutdown signals");
 
     hidsystem::SocketPath path;

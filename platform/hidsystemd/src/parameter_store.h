@@ -16,9 +16,8 @@ namespace hidsystemd {
 
 using hidsystem::kMaxParameterKeys;
 
-// What a fresh daemon holds: 0.6875 (45056 in 16.16 fixed point). It
-// differs from 1.0, so a set of 1.0 always shows.
-inline constexpr std::int32_t kDefaultAccelerationFixed = 45056;
+// What a fresh daemon holds.
+using hidsystem::kDefaultAccelerationFixed;
 inline constexpr double kDefaultLegacyAcceleration = 0.6875;
 
 enum class SetOutcome { Accepted, Refused, WrongSize, ReservedKey, NoSpace };

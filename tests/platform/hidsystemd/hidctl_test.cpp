@@ -1,10 +1,13 @@
 // hidctl against a real daemon, and without one.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <hidsystem/service_limits.h>
 
 #include "event_daemon.h"
 #include "raw_client.h"
@@ -88,6 +91,63 @@ TEST(Hidctl, GetPrintsOneValueAndFailsForAnUnknownKey) {
     auto by_option = hidctl({"--socket", daemon.socket_path(), "get", "HIDMouseAcceleration"},
                             {{"HIDSYSTEM_SOCKET", "/nonexistent/hid.sock"}});
     EXPECT_EQ(by_option.out, "45056\n") << by_option.err;
+}
+
+// A compositor read only from the user's own file: `hidctl backend` gives
+// the lines for the speeds in force, decoded as the service decodes them.
+TEST(Hidctl, BackendAdvisesTheLinesForTheSpeedsInForce) {
+    EventDaemon daemon({}, {"--backend", "wayfire"});
+    auto unset = hidctl({"backend"}, daemon.env());
+    ASSERT_EQ(unset.exit_code, 0) << unset.err;
+    EXPECT_NE(unset.out.find("state: advice\n"), std::string::npos) << unset.out;
+    EXPECT_NE(unset.out.find("\nno speed set yet: nothing to add to ~/.config/wayfire.ini"), std::string::npos)
+        << unset.out;
+
+    RawClient client(daemon.socket_path());
+    ASSERT_EQ(client.ask("SET HIDTrackpadAcceleration " + hex_of(2 * 65536)), "HIDSYSTEM/1 OK");
+    auto trackpad_only = hidctl({"backend"}, daemon.env());
+    ASSERT_EQ(trackpad_only.exit_code, 0) << trackpad_only.err;
+    EXPECT_NE(trackpad_only.out.find(":\n"
+                                     "    [input]\n"
+                                     "    touchpad_accel_profile = adaptive\n"
+                                     "    touchpad_cursor_speed = 0.5\n"
+                                     "then: nothing more: wayfire reads the file again when it is saved\n"),
+              std::string::npos)
+        << trackpad_only.out;
+
+    // The marker keeps the last good speed; too fast counts as the fastest.
+    ASSERT_EQ(client.ask("SET HIDMouseAcceleration " + hex_of(0)), "HIDSYSTEM/1 OK");
+    ASSERT_EQ(client.ask("SET HIDMouseAcceleration " + hex_of(-2147483647 - 1)), "HIDSYSTEM/1 OK");
+    ASSERT_EQ(client.ask("SET HIDTrackpadAcceleration " + hex_of(5 * 65536)), "HIDSYSTEM/1 OK");
+    auto json = hidctl({"backend", "--json"}, daemon.env());
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    auto described = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(described.is_discarded()) << json.out;
+    EXPECT_EQ(described["state"], "advice");
+    EXPECT_EQ(described["received"], 4);
+    EXPECT_EQ(described["advice"]["lines"],
+              nlohmann::json({"[input]", "mouse_accel_profile = flat", "mouse_cursor_speed = 0.0",
+                              "touchpad_accel_profile = adaptive", "touchpad_cursor_speed = 1.0"}));
+    EXPECT_NE(described["advice"]["where"].get<std::string>().find("[input]"), std::string::npos) << json.out;
+}
+
+// The service's log is bounded: a speed whose every change has left it
+// still counts with its value now.
+TEST(Hidctl, ASpeedOlderThanTheLogStillCountsInTheAdvice) {
+    EventDaemon daemon({}, {"--backend", "weston"});
+    RawClient client(daemon.socket_path());
+    ASSERT_EQ(client.ask("SET HIDMouseAcceleration " + hex_of(0)), "HIDSYSTEM/1 OK");
+    for (std::size_t i = 0; i <= hidsystem::kChangeLogCapacity; ++i)
+        ASSERT_EQ(client.ask("SET HIDWheelBytes " + hex_of(static_cast<std::int32_t>(i))), "HIDSYSTEM/1 OK");
+    ASSERT_EQ(daemon.log().front().key, "HIDWheelBytes") << "the mouse's change has left the log";
+    auto advised = hidctl({"backend"}, daemon.env());
+    ASSERT_EQ(advised.exit_code, 0) << advised.err;
+    EXPECT_NE(advised.out.find("    [libinput]\n"
+                               "    accel-profile=flat\n"
+                               "    accel-speed=0.0\n"),
+              std::string::npos)
+        << advised.out;
+    EXPECT_EQ(advised.out.find("trackpad"), std::string::npos) << "never set, so not advised\n" << advised.out;
 }
 
 TEST(Hidctl, PingAnswersOnlyWhenADaemonDoes) {

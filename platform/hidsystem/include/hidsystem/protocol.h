@@ -29,6 +29,10 @@ inline constexpr std::size_t kMaxParameterSize = 256;
 inline constexpr std::string_view kLegacyAccelerationKey = "legacy-mouse-acceleration";
 inline constexpr std::size_t kLegacyAccelerationSize = sizeof(double);
 
+// What GET gives for an acceleration key no client has set: 0.6875 (45056
+// in 16.16 fixed point). It differs from 1.0, so a set of 1.0 always shows.
+inline constexpr std::int32_t kDefaultAccelerationFixed = 45056;
+
 // Raw parameter bytes, in the sender's byte order (client and daemon share
 // one machine).
 struct ParameterBytes {

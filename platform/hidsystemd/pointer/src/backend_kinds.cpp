@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include <hidsystem/compositor_advice.h>
+
 namespace hidsystem {
 
 namespace {
@@ -170,16 +172,16 @@ constexpr BackendKind kKinds[] = {
     {"niri", BackendProgram::Desktop, true, recognize_niri, "", "NIRI_SOCKET", "niri",
      "a file of its own, included from config.kdl (niri 25.11 on): input mouse and touchpad accel-speed, "
      "accel-profile",
-     "across logins", "remove the include line from config.kdl"},
+     "across logins", "remove the include line from config.kdl", &kNiriAdvice},
     {"river", BackendProgram::Desktop, false, recognize_river, "", "WAYLAND_DISPLAY", "river",
      "river's control (0.3): input DEVICE accel-profile and pointer-accel; its libinput settings (0.4); per device", "until river restarts",
      "the values are put back when the service ends"},
     {"labwc", BackendProgram::None, false, recognize_labwc, "", "", "labwc",
-     "nothing: hidctl backend prints the lines to add to rc.xml", "-", "-"},
+     "nothing: hidctl backend prints the lines to add to rc.xml", "-", "-", &kLabwcAdvice},
     {"wayfire", BackendProgram::None, false, recognize_wayfire, "", "", "wayfire",
-     "nothing: hidctl backend prints the lines to add to wayfire.ini", "-", "-"},
+     "nothing: hidctl backend prints the lines to add to wayfire.ini", "-", "-", &kWayfireAdvice},
     {"weston", BackendProgram::None, false, recognize_weston, "", "", "weston",
-     "nothing: hidctl backend prints the lines to add to weston.ini", "-", "-"},
+     "nothing: hidctl backend prints the lines to add to weston.ini", "-", "-", &kWestonAdvice},
     {"x11", BackendProgram::X11, false, recognize_x11, "", "DISPLAY", "any other X11 session",
      "each X slave pointer's PtrFeedback or libinput Accel Speed and Accel Profile (never Xwayland's)",
      "until the X server ends", "the values are put back when the service ends"},

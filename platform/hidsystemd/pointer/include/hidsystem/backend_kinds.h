@@ -15,6 +15,8 @@
 
 namespace hidsystem {
 
+struct CompositorAdvice;  // hidsystem/compositor_advice.h
+
 // Which program runs a kind: none, the X11 backend, or the desktop backend
 // (GLib: settings stores, the session bus, compositor sockets).
 enum class BackendProgram { None, X11, Desktop };
@@ -38,6 +40,9 @@ struct BackendKind {
     std::string_view writes;
     std::string_view lasts;
     std::string_view undo;
+    // For a compositor read only from the user's own file, which Glissor
+    // never edits: the lines to add there (`hidctl backend` prints them).
+    const CompositorAdvice *advice = nullptr;
 };
 
 // Every kind, in the order `auto` tries them; "none" is last and always
