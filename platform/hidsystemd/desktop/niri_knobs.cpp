@@ -157,7 +157,7 @@ public:
         }
         last_write_ = Status::success();
         if (!includes_files_)
-            last_write_ = Failure("niri cannot include files: nothing is written");
+            last_write_ = Failure(advice_reason());
         else
             write_own_file();
     }
@@ -198,21 +198,18 @@ private:
         return kind == hidsystem::PointerClass::Touchpad ? wanted_touchpad_ : wanted_mouse_;
     }
 
-    // An older niri: the lines to add by hand, nothing written.
+    // An older niri: nothing written; `hidctl backend` prints the lines to
+    // add by hand, from the row of the table of kinds.
     void describe_advice(hidsystem::BackendReport &report) const {
         report.state = "advice";
         report.display = config_;
+        report.error = advice_reason();
+    }
+
+    std::string advice_reason() const {
         std::string why = release_known_ ? "niri " + version_.substr(0, version_.find(' ')) + " cannot include files"
                                          : "niri's version is not one Glissor knows";
-        report.error = why + ": add the lines `hidctl backend` shows to config.kdl";
-        int id = 1;
-        for (hidsystem::PointerClass kind : kClasses) {
-            const auto &setting = wanted(kind);
-            if (!setting) continue;
-            std::string lines = std::string("input { ") + hidsystem::class_name(kind) + " { accel-speed " +
-                                niri_speed(setting->speed) + "; accel-profile " + "\"" + setting->profile + "\"; } }";
-            report.devices.push_back({id++, hidsystem::class_name(kind), "config.kdl", "-", lines});
-        }
+        return why + ": add the lines `hidctl backend` shows to config.kdl";
     }
 
     // What config.kdl still lacks for our file to count, in one line.
