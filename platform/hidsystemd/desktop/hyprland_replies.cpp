@@ -4,20 +4,11 @@
 #include <charconv>
 #include <cmath>
 
-#include <nlohmann/json.hpp>
+#include "json_fields.h"
 
 namespace hidsystemd_backend {
 
 namespace {
-
-using Json = nlohmann::json;
-
-Json parse(std::string_view text) { return Json::parse(text.begin(), text.end(), nullptr, false); }
-
-std::string string_field(const Json &object, const char *key) {
-    auto found = object.find(key);
-    return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
 
 std::optional<int> leading_number(std::string_view &text) {
     int value = 0;
@@ -47,14 +38,14 @@ std::string_view trimmed(std::string_view text) {
 }  // namespace
 
 std::optional<HyprVersion> parse_hypr_version(std::string_view answer) {
-    Json version = parse(answer);
+    Json version = parse_json(answer);
     if (!version.is_object()) return std::nullopt;
     if (auto number = version_of(string_field(version, "version"))) return number;
     return version_of(string_field(version, "tag"));
 }
 
 std::optional<std::vector<HyprPointer>> parse_hypr_devices(std::string_view answer) {
-    Json devices = parse(answer);
+    Json devices = parse_json(answer);
     if (!devices.is_object()) return std::nullopt;
     auto mice = devices.find("mice");
     if (mice == devices.end() || !mice->is_array()) return std::nullopt;
@@ -70,7 +61,7 @@ std::optional<std::vector<HyprPointer>> parse_hypr_devices(std::string_view answ
 }
 
 std::optional<double> parse_hypr_float_option(std::string_view answer) {
-    Json option = parse(answer);
+    Json option = parse_json(answer);
     if (!option.is_object()) return std::nullopt;
     auto value = option.find("float");
     if (value == option.end() || !value->is_number()) return std::nullopt;
@@ -80,7 +71,7 @@ std::optional<double> parse_hypr_float_option(std::string_view answer) {
 }
 
 std::optional<std::string> parse_hypr_string_option(std::string_view answer) {
-    Json option = parse(answer);
+    Json option = parse_json(answer);
     if (!option.is_object()) return std::nullopt;
     auto value = option.find("str");
     if (value == option.end() || !value->is_string()) return std::nullopt;

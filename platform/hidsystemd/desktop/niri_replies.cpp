@@ -2,13 +2,11 @@
 
 #include <charconv>
 
-#include <nlohmann/json.hpp>
+#include "json_fields.h"
 
 namespace hidsystemd_backend {
 
 namespace {
-
-using Json = nlohmann::json;
 
 // Shown in a failure: a short, printable piece of what came.
 std::string excerpt(std::string_view text) {
@@ -30,7 +28,7 @@ std::optional<int> leading_number(std::string_view &text) {
 Result<std::string> parse_niri_version_reply(std::string_view reply) {
     while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.remove_suffix(1);
     if (reply.empty()) return Failure("niri closed its socket without answering");
-    Json answer = Json::parse(reply.begin(), reply.end(), nullptr, false);
+    Json answer = parse_json(reply);
     if (answer.is_object() && answer.size() == 1) {
         auto error = answer.find("Err");
         if (error != answer.end())

@@ -1,21 +1,11 @@
 #include "sway_replies.h"
 
-#include <nlohmann/json.hpp>
-
 #include "i3_ipc.h"
+#include "json_fields.h"
 
 namespace hidsystemd_backend {
 
 namespace {
-
-using Json = nlohmann::json;
-
-Json parse(std::string_view text) { return Json::parse(text.begin(), text.end(), nullptr, false); }
-
-std::string string_field(const Json &object, const char *key) {
-    auto found = object.find(key);
-    return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
 
 bool boolean_field(const Json &object, const char *key) {
     auto found = object.find(key);
@@ -46,7 +36,7 @@ std::optional<SwayInput> parse_input(const Json &input) {
 }  // namespace
 
 std::optional<std::vector<SwayInput>> parse_sway_inputs(std::string_view reply) {
-    Json inputs = parse(reply);
+    Json inputs = parse_json(reply);
     if (!inputs.is_array()) return std::nullopt;
     std::vector<SwayInput> devices;
     for (const Json &input : inputs)
@@ -55,7 +45,7 @@ std::optional<std::vector<SwayInput>> parse_sway_inputs(std::string_view reply) 
 }
 
 Status parse_sway_command_reply(std::string_view reply) {
-    Json results = parse(reply);
+    Json results = parse_json(reply);
     bool ok = results.is_array() && !results.empty();
     std::string failure;
     for (const Json &result : results) {
@@ -68,13 +58,13 @@ Status parse_sway_command_reply(std::string_view reply) {
 }
 
 bool parse_sway_subscribe_reply(std::string_view reply) {
-    Json answer = parse(reply);
+    Json answer = parse_json(reply);
     return answer.is_object() && boolean_field(answer, "success");
 }
 
 bool is_sway_reload_event(std::uint32_t type, std::string_view payload) {
     if (type != kWorkspaceEvent) return false;
-    Json event = parse(payload);
+    Json event = parse_json(payload);
     return event.is_object() && string_field(event, "change") == "reload";
 }
 

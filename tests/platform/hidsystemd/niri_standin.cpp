@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "listening_socket.h"
+
 namespace hidsystem_test {
 
 namespace {
@@ -39,13 +41,8 @@ std::string read_line(int client) {
 }  // namespace
 
 NiriStandin::NiriStandin(std::string path, std::string version) : path_(std::move(path)), version_(std::move(version)) {
-    listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
-    if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(listen_fd_, 8) != 0 || pipe(wake_) != 0)
-        throw std::runtime_error("the niri stand-in cannot listen on " + path_);
+    listen_fd_ = listen_at(path_);
+    if (pipe(wake_) != 0) throw std::runtime_error("the niri stand-in cannot make its wake-up pipe");
     thread_ = std::thread([this] { serve(); });
 }
 

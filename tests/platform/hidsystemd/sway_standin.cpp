@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "listening_socket.h"
+
 namespace hidsystem_test {
 
 namespace {
@@ -35,13 +37,8 @@ std::string frame(unsigned type, const std::string &payload) {
 
 SwayStandin::SwayStandin(std::string path, std::vector<StandinInput> inputs)
     : path_(std::move(path)), inputs_(inputs), configured_(std::move(inputs)) {
-    listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
-    if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(listen_fd_, 8) != 0 || pipe(wake_) != 0)
-        throw std::runtime_error("the sway stand-in cannot listen on " + path_);
+    listen_fd_ = listen_at(path_);
+    if (pipe(wake_) != 0) throw std::runtime_error("the sway stand-in cannot make its wake-up pipe");
     thread_ = std::thread([this] { serve(); });
 }
 
