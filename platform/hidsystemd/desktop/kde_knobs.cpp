@@ -96,30 +96,28 @@ private:
                                                                     callback, this, nullptr));
     }
 
-    VariantHolder call(const std::string &path, const char *method, GVariant *arguments, const GVariantType *reply,
-                       std::string *why = nullptr) {
+    Result<VariantHolder> call(const std::string &path, const char *method, GVariant *arguments,
+                               const GVariantType *reply) {
         ErrorHolder failure;
         VariantHolder result(g_dbus_connection_call_sync(bus_.get(), kService, path.c_str(), kProperties, method,
                                                          arguments, reply, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
                                                          nullptr, failure.out()));
-        if (!result && why) *why = failure.message();
+        if (!result) return Failure(failure.message());
         return result;
     }
 
     std::optional<VariantHolder> property(const std::string &path, const char *interface, const char *name) {
-        VariantHolder reply = call(path, "Get", g_variant_new("(ss)", interface, name), G_VARIANT_TYPE("(v)"));
+        auto reply = call(path, "Get", g_variant_new("(ss)", interface, name), G_VARIANT_TYPE("(v)"));
         if (!reply) return std::nullopt;
         GVariant *value = nullptr;
-        g_variant_get(reply.get(), "(v)", &value);
+        g_variant_get(reply->get(), "(v)", &value);
         return VariantHolder(value);
     }
 
     bool set_property(const std::string &sys_name, const char *name, GVariant *value) {
-        std::string why;
-        bool ok = call(device_path(sys_name), "Set", g_variant_new("(ssv)", kDeviceInterface, name, value), nullptr,
-                       &why) != nullptr;
-        if (!ok) error_ = sys_name + ": KWin refused " + name + ": " + why;
-        return ok;
+        auto set = call(device_path(sys_name), "Set", g_variant_new("(ssv)", kDeviceInterface, name, value), nullptr);
+        if (!set) error_ = sys_name + ": KWin refused " + name + ": " + set.message();
+        return set.ok();
     }
 
     // The device's profile and acceleration as KWin holds them now.
@@ -164,10 +162,9 @@ private:
     // Devices KWin cannot accelerate, and keyboards, are left out.
     void add_device(const std::string &sys_name) {
         if (devices_.count(sys_name) || !g_variant_is_object_path(device_path(sys_name).c_str())) return;
-        VariantHolder all = call(device_path(sys_name), "GetAll", g_variant_new("(s)", kDeviceInterface),
-                                 G_VARIANT_TYPE("(a{sv})"));
+        auto all = call(device_path(sys_name), "GetAll", g_variant_new("(s)", kDeviceInterface), G_VARIANT_TYPE("(a{sv})"));
         if (!all) return;
-        VariantHolder properties(g_variant_get_child_value(all.get(), 0));
+        VariantHolder properties(g_variant_get_child_value(all->get(), 0));
         // A property of another type than KWin's is reported, never taken
         // for false: the device would be skipped without a word.
         bool touchpad = false, pointer = false, supported = false;

@@ -62,9 +62,8 @@ private:
         if (!bus_) return Failure("no session bus for xfconf: " + failure.message());
         g_dbus_connection_set_exit_on_close(bus_.get(), FALSE);
         closed_handler_ = g_signal_connect(bus_.get(), "closed", G_CALLBACK(on_bus_closed), this);
-        std::string why;
-        if (!call("ListChannels", nullptr, G_VARIANT_TYPE("(as)"), &why))
-            return Failure("xfconfd does not answer on the session bus: " + why);
+        if (auto channels = call("ListChannels", nullptr, G_VARIANT_TYPE("(as)")); !channels)
+            return Failure("xfconfd does not answer on the session bus: " + channels.message());
         return Status::success();
     }
 
@@ -91,10 +90,9 @@ private:
             keeper().remember({property, hidsystem::class_name(kind), std::nullopt, read(property),
                                kAccelerationSetting, value});
         }
-        std::string why;
-        if (!call("SetProperty", g_variant_new("(ssv)", kChannel, property.c_str(), g_variant_new_double(value)),
-                  nullptr, &why))
-            return fail("xfconf " + property + ": " + why);
+        auto set = call("SetProperty", g_variant_new("(ssv)", kChannel, property.c_str(), g_variant_new_double(value)),
+                        nullptr);
+        if (!set) return fail("xfconf " + property + ": " + set.message());
         keeper().wrote(property, kAccelerationSetting, value);
         show(property, kind, text);
     }
@@ -104,21 +102,21 @@ private:
     void put_back(const KnobRecord &record) override {
         auto current = read(record.key);
         if (!current || !still_written(record, kAccelerationSetting, *current)) return;
-        if (record.original_speed)
-            call("SetProperty",
-                 g_variant_new("(ssv)", kChannel, record.key.c_str(), g_variant_new_double(*record.original_speed)),
-                 nullptr);
-        else
-            call("ResetProperty", g_variant_new("(ssb)", kChannel, record.key.c_str(), FALSE), nullptr);
+        // At the end there is no one left to tell of a refusal.
+        [[maybe_unused]] auto answer =
+            record.original_speed
+                ? call("SetProperty",
+                       g_variant_new("(ssv)", kChannel, record.key.c_str(), g_variant_new_double(*record.original_speed)),
+                       nullptr)
+                : call("ResetProperty", g_variant_new("(ssb)", kChannel, record.key.c_str(), FALSE), nullptr);
     }
 
     // The value there, or none when the property is not set.
     VariantHolder stored(const std::string &property) {
-        VariantHolder reply = call("GetProperty", g_variant_new("(ss)", kChannel, property.c_str()),
-                                   G_VARIANT_TYPE("(v)"));
+        auto reply = call("GetProperty", g_variant_new("(ss)", kChannel, property.c_str()), G_VARIANT_TYPE("(v)"));
         if (!reply) return nullptr;
         GVariant *value = nullptr;
-        g_variant_get(reply.get(), "(v)", &value);
+        g_variant_get(reply->get(), "(v)", &value);
         return VariantHolder(value);
     }
 
@@ -137,19 +135,18 @@ private:
     }
 
     bool locked(const std::string &property) {
-        VariantHolder reply = call("IsPropertyLocked", g_variant_new("(ss)", kChannel, property.c_str()),
-                                   G_VARIANT_TYPE("(b)"));
+        auto reply = call("IsPropertyLocked", g_variant_new("(ss)", kChannel, property.c_str()), G_VARIANT_TYPE("(b)"));
         gboolean is_locked = FALSE;
-        if (reply) g_variant_get(reply.get(), "(b)", &is_locked);
+        if (reply) g_variant_get(reply->get(), "(b)", &is_locked);
         return is_locked;
     }
 
-    VariantHolder call(const char *method, GVariant *arguments, const GVariantType *reply, std::string *why = nullptr) {
+    Result<VariantHolder> call(const char *method, GVariant *arguments, const GVariantType *reply) {
         ErrorHolder failure;
         VariantHolder result(g_dbus_connection_call_sync(bus_.get(), kService, kPath, kInterface, method, arguments,
                                                          reply, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr,
                                                          failure.out()));
-        if (!result && why) *why = failure.message();
+        if (!result) return Failure(failure.message());
         return result;
     }
 
