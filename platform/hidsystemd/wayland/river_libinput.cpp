@@ -142,8 +142,11 @@ const river_libinput_result_v1_listener kResultListener = {
 RiverLibinput::~RiverLibinput() {
     for (RiverLibinputDevice &device : devices_) river_libinput_device_v1_destroy(device.proxy);
     for (auto &[input, info] : inputs_) river_input_device_v1_destroy(input);
-    // Both globals are let go with the connection: their destroy is only
-    // allowed after a finished event this side never waits for.
+    // Their destroy request is only allowed after a finished event this
+    // side never waits for: the proxies are let go here, the objects with
+    // the connection.
+    if (config_) wl_proxy_destroy(reinterpret_cast<wl_proxy *>(config_));
+    if (manager_) wl_proxy_destroy(reinterpret_cast<wl_proxy *>(manager_));
 }
 
 Status RiverLibinput::connect(const std::string &display_name) {

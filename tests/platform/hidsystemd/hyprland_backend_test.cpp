@@ -160,7 +160,8 @@ TEST_F(HyprlandBackendTest, BadAnswersAreReportedAndTheServiceKeepsServing) {
         {Behaviour::CloseEarly, "Hyprland closed the connection without an answer"},
     };
     double speed = 1.0;
-    for (const auto &[behaviour, report] : cases) {
+    for (const auto &[behaviour, said] : cases) {
+        const std::string report = said;  // a lambda below needs its own copy
         SCOPED_TRACE(report);
         hyprland->behave(behaviour);
         auto before = service->status();
