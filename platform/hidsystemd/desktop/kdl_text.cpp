@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text_cursor.h"
+
 namespace hidsystemd_backend {
 
 namespace {
@@ -36,10 +38,10 @@ void append_utf8(std::string &out, std::uint32_t code) {
     }
 }
 
-class KdlParser {
+class KdlParser : public TextCursor {
 public:
     KdlParser(std::string_view text, std::size_t begin, std::size_t end)
-        : text_(text.substr(0, std::min(end, text.size()))), pos_(begin) {}
+        : TextCursor(text.substr(0, std::min(end, text.size())), begin) {}
 
     Result<std::vector<KdlNode>> nodes(std::size_t depth) {
         std::vector<KdlNode> found;
@@ -48,7 +50,7 @@ public:
             if (at_end() || peek() == '}') return found;
             bool discarded = false;
             if (peek() == '/' && peek(1) == '-') {
-                pos_ += 2;
+                pos += 2;
                 if (Status skipped = skip_node_space(); !skipped) return skipped.failure();
                 discarded = true;
             }
@@ -58,46 +60,20 @@ public:
         }
     }
 
-    bool at_end() const { return pos_ >= text_.size(); }
-
 private:
-    char peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
-
-    Failure fail(std::string_view what) const {
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < pos_ && i < text_.size(); ++i) line += text_[i] == '\n';
-        return Failure("line " + std::to_string(line) + ": " + std::string(what));
-    }
-
-    Status skip_block_comment() {
-        std::size_t depth = 0;
-        do {
-            if (at_end()) return fail("a comment is never closed");
-            if (peek() == '/' && peek(1) == '*') {
-                if (++depth > kMaxDepth) return fail("comments nested too deeply");
-                pos_ += 2;
-            } else if (peek() == '*' && peek(1) == '/') {
-                --depth;
-                pos_ += 2;
-            } else {
-                ++pos_;
-            }
-        } while (depth > 0);
-        return Status::success();
-    }
 
     void skip_line_comment() {
-        while (!at_end() && !is_newline(peek())) ++pos_;
+        while (!at_end() && !is_newline(peek())) ++pos;
     }
 
     // `\` at the end of a line (a comment may follow it) joins the next.
     Status skip_continuation() {
-        ++pos_;
-        while (is_inline_space(peek())) ++pos_;
+        ++pos;
+        while (is_inline_space(peek())) ++pos;
         if (peek() == '/' && peek(1) == '/') skip_line_comment();
-        if (peek() == '\r') ++pos_;
+        if (peek() == '\r') ++pos;
         if (peek() != '\n') return fail("a \\ that does not end its line");
-        ++pos_;
+        ++pos;
         return Status::success();
     }
 
@@ -105,9 +81,9 @@ private:
     Status skip_node_space() {
         for (;;) {
             if (is_inline_space(peek()) || (peek() == '\xEF' && peek(1) == '\xBB' && peek(2) == '\xBF')) {
-                pos_ += peek() == '\xEF' ? 3 : 1;
+                pos += peek() == '\xEF' ? 3 : 1;
             } else if (peek() == '/' && peek(1) == '*') {
-                if (Status skipped = skip_block_comment(); !skipped) return skipped;
+                if (Status skipped = skip_block_comment(kMaxDepth); !skipped) return skipped;
             } else if (peek() == '\\') {
                 if (Status joined = skip_continuation(); !joined) return joined;
             } else {
@@ -121,7 +97,7 @@ private:
         for (;;) {
             if (Status skipped = skip_node_space(); !skipped) return skipped;
             if (is_newline(peek()) || peek() == ';') {
-                ++pos_;
+                ++pos;
             } else if (peek() == '/' && peek(1) == '/') {
                 skip_line_comment();
             } else {
@@ -131,18 +107,18 @@ private:
     }
 
     Result<std::string> quoted_string() {
-        ++pos_;
+        ++pos;
         std::string value;
         for (;;) {
             if (at_end()) return fail("a string is never closed");
-            char c = text_[pos_++];
+            char c = text_[pos++];
             if (c == '"') return value;
             if (c != '\\') {
                 value += c;
                 continue;
             }
             if (at_end()) return fail("a string is never closed");
-            char escaped = text_[pos_++];
+            char escaped = text_[pos++];
             switch (escaped) {
             case 'n': value += '\n'; break;
             case 'r': value += '\r'; break;
@@ -151,10 +127,10 @@ private:
             case 'f': value += '\f'; break;
             case 'u': {
                 if (peek() != '{') return fail("a \\u escape without {");
-                std::size_t close = text_.find('}', pos_);
-                if (close == std::string_view::npos || close - pos_ > 7) return fail("a bad \\u escape");
+                std::size_t close = text_.find('}', pos);
+                if (close == std::string_view::npos || close - pos > 7) return fail("a bad \\u escape");
                 std::uint32_t code = 0;
-                for (std::size_t i = pos_ + 1; i < close; ++i) {
+                for (std::size_t i = pos + 1; i < close; ++i) {
                     char digit = text_[i];
                     int nibble = digit >= '0' && digit <= '9'   ? digit - '0'
                                  : digit >= 'a' && digit <= 'f' ? digit - 'a' + 10
@@ -165,7 +141,7 @@ private:
                 }
                 if (code > 0x10FFFF) return fail("a bad \\u escape");
                 append_utf8(value, code);
-                pos_ = close + 1;
+                pos = close + 1;
                 break;
             }
             default: value += escaped;  // \\, \", \/
@@ -175,16 +151,16 @@ private:
 
     // r"..." and r#"..."#: no escapes.
     Result<std::string> raw_string() {
-        ++pos_;
+        ++pos;
         std::size_t hashes = 0;
-        while (peek() == '#') ++hashes, ++pos_;
+        while (peek() == '#') ++hashes, ++pos;
         if (peek() != '"') return fail("expected \" after r and #");
-        ++pos_;
+        ++pos;
         std::string closing = "\"" + std::string(hashes, '#');
-        std::size_t found = text_.find(closing, pos_);
+        std::size_t found = text_.find(closing, pos);
         if (found == std::string_view::npos) return fail("a raw string is never closed");
-        std::string value(text_.substr(pos_, found - pos_));
-        pos_ = found + closing.size();
+        std::string value(text_.substr(pos, found - pos));
+        pos = found + closing.size();
         return value;
     }
 
@@ -199,23 +175,23 @@ private:
     Result<std::string> value() {
         if (peek() == '"') return quoted_string();
         if (at_raw_string()) return raw_string();
-        std::size_t start = pos_;
-        while (!at_end() && !ends_word(peek())) ++pos_;
-        if (pos_ == start) {
+        std::size_t start = pos;
+        while (!at_end() && !ends_word(peek())) ++pos;
+        if (pos == start) {
             char c = peek();
             bool printable = c > ' ' && c < 0x7f;
             return fail(at_end() ? "unexpected end" : printable ? std::string("unexpected '") + c + "'" : "unexpected character");
         }
-        return std::string(text_.substr(start, pos_ - start));
+        return std::string(text_.substr(start, pos - start));
     }
 
     Status skip_annotation() {
         if (peek() != '(') return Status::success();
-        ++pos_;
+        ++pos;
         auto name = value();
         if (!name) return name.failure();
         if (peek() != ')') return fail("a type annotation is never closed");
-        ++pos_;
+        ++pos;
         return Status::success();
     }
 
@@ -228,7 +204,7 @@ private:
             node.arguments.push_back(std::move(*first));
             return Status::success();
         }
-        ++pos_;
+        ++pos;
         if (Status annotated = skip_annotation(); !annotated) return annotated;
         auto property = value();
         return property ? Status::success() : Status(property.failure());
@@ -236,40 +212,40 @@ private:
 
     Status children(KdlNode &node, std::size_t depth, bool keep) {
         if (depth + 1 > kMaxDepth) return fail("nested too deeply");
-        ++pos_;
-        std::size_t begin = pos_;
+        ++pos;
+        std::size_t begin = pos;
         auto inner = nodes(depth + 1);
         if (!inner) return inner.failure();
         if (peek() != '}') return fail("a children block is never closed");
         if (keep) {
             node.children_begin = begin;
-            node.children_end = pos_;
+            node.children_end = pos;
         }
-        ++pos_;
+        ++pos;
         return Status::success();
     }
 
     Result<KdlNode> parse_node(std::size_t depth) {
         KdlNode node;
-        node.begin = pos_;
+        node.begin = pos;
         if (Status annotated = skip_annotation(); !annotated) return annotated.failure();
         auto name = value();
         if (!name) return name.failure();
         node.name = std::move(*name);
-        node.end = pos_;
+        node.end = pos;
         for (;;) {
             if (Status skipped = skip_node_space(); !skipped) return skipped.failure();
             char c = peek();
             if (at_end() || is_newline(c) || c == ';' || c == '}' || (c == '/' && peek(1) == '/')) return node;
             bool discarded = c == '/' && peek(1) == '-';
             if (discarded) {
-                pos_ += 2;
+                pos += 2;
                 if (Status skipped = skip_node_space(); !skipped) return skipped.failure();
             }
             Status read = peek() == '{' ? children(node, depth, !discarded)
                                         : (discarded ? entry_discarded() : entry(node));
             if (!read) return read.failure();
-            node.end = pos_;
+            node.end = pos;
         }
     }
 
@@ -277,9 +253,6 @@ private:
         KdlNode ignored;
         return entry(ignored);
     }
-
-    std::string_view text_;
-    std::size_t pos_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 
 namespace hidsystemd_backend {
 
@@ -47,7 +48,8 @@ std::string_view trimmed(std::string_view text) {
 std::optional<double> number(std::string_view text) {
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    // "nan" and "inf" parse, and are no speed river could hold.
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <set>
 
+#include "text_cursor.h"
+
 namespace hidsystemd_backend {
 
 namespace {
@@ -18,21 +20,9 @@ bool is_ident_char(char c) { return is_ident_start(c) || (c >= '0' && c <= '9');
 bool is_bracket(char c) { return c == '(' || c == '[' || c == '{' || c == ')' || c == ']' || c == '}'; }
 char closer_of(char open) { return open == '(' ? ')' : open == '[' ? ']' : '}'; }
 
-class Scanner {
+class Scanner : public TextCursor {
 public:
-    explicit Scanner(std::string_view text) : text_(text) {}
-
-    std::size_t pos = 0;
-
-    bool at_end() const { return pos >= text_.size(); }
-    char peek(std::size_t ahead = 0) const { return pos + ahead < text_.size() ? text_[pos + ahead] : '\0'; }
-    std::string_view text() const { return text_; }
-
-    Failure fail(std::string_view what) const {
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < pos && i < text_.size(); ++i) line += text_[i] == '\n';
-        return Failure("line " + std::to_string(line) + ": " + std::string(what));
-    }
+    explicit Scanner(std::string_view text) : TextCursor(text) {}
 
     // Blanks and comments; fails on a block comment never closed.
     Status skip_blank() {
@@ -42,7 +32,7 @@ public:
             } else if (peek() == '/' && peek(1) == '/') {
                 while (!at_end() && peek() != '\n') ++pos;
             } else if (peek() == '/' && peek(1) == '*') {
-                if (Status closed = skip_block_comment(); !closed) return closed;
+                if (Status closed = skip_block_comment(kMaxDepth); !closed) return closed;
             } else {
                 return Status::success();
             }
@@ -108,22 +98,6 @@ public:
     }
 
 private:
-    Status skip_block_comment() {
-        std::size_t depth = 0;
-        do {
-            if (at_end()) return fail("a comment is never closed");
-            if (peek() == '/' && peek(1) == '*') {
-                if (++depth > kMaxDepth) return fail("comments nested too deeply");
-                pos += 2;
-            } else if (peek() == '*' && peek(1) == '/') {
-                --depth;
-                pos += 2;
-            } else {
-                ++pos;
-            }
-        } while (depth > 0);
-        return Status::success();
-    }
 
     Status skip_quoted(char quote) {
         ++pos;
@@ -159,8 +133,6 @@ private:
         pos = found + closing.size();
         return Status::success();
     }
-
-    std::string_view text_;
 };
 
 // `#![enable(...)]` lines before the value.
