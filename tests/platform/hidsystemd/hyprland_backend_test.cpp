@@ -190,6 +190,9 @@ TEST_F(HyprlandBackendTest, TheServiceOutlivesHyprlandAndDrivesTheNextOne) {
     auto service = start_service();
     service->set("HIDMouseAcceleration", 0.0);
     ASSERT_TRUE(holds(*hyprland, kMouse, kMouseFlat)) << service->backend();
+    // Done with it (it reads the devices back after writing) before
+    // Hyprland goes, so that the events socket is what it loses.
+    ASSERT_TRUE(service->settled()) << service->backend();
 
     hyprland->stop();
     EXPECT_TRUE(service->backend_says("Hyprland closed its event socket")) << service->backend();
